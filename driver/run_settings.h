@@ -1,0 +1,30 @@
+// Process-wide settings of one conversion run, filled from the command line, and the two
+// message sinks (the in-memory console log and the .log file) that every part writes through.
+#pragma once
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+using ConsoleLog = std::stringstream;
+
+struct RunSettings {
+    std::string input_file_name;
+    std::string inertial_format;
+    std::fstream log_file;
+    ConsoleLog console_log;
+    std::string version_text = "kelvartix V1.1";
+    double imr_gyro_scale;   // 5000 / 2^31, degrees per count
+    double imr_accel_scale;  // 490.5 / 2^31, m/s or m/s^2 per count
+    bool leap_seconds_user_set = false;
+    bool inertial_requested = false;
+    double leap_seconds = 18.0;
+
+    RunSettings();
+};
+
+extern RunSettings run_settings;
+
+// Copies what has accumulated in run_settings.console_log to standard output and, when it is
+// open, to the log file; then empties the console log.
+void flush_console_log();

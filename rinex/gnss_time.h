@@ -1,0 +1,25 @@
+// GPS week and time of week to calendar date and time, in GPS time (no leap seconds).
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+inline constexpr double SECONDS_PER_WEEK = 604800.0;
+
+struct CalendarTime {
+    int32_t day;          // 1-31
+    int32_t month;        // 1-12
+    int32_t year;         // e.g. 2024
+    int32_t day_of_year;  // 1-366
+    int32_t hour;
+    int32_t minute;
+    double second;  // 0 <= second < 60, whole milliseconds
+};
+
+CalendarTime gps_to_calendar(double time_of_week, uint32_t week);
+
+// "%i%02i%02i %02i%02i%02i UTC" of the current UTC time, for the RINEX header date fields.
+std::string rinex_creation_stamp();
+// Replaces the clock read by rinex_creation_stamp (null: the system clock); for reproducible files.
+void set_creation_time_source(std::time_t (*source)());
