@@ -1,0 +1,21 @@
+// The message path: what a part of the run has written to console_log goes, unchanged and in the
+// same order, to standard output and to the open log file.
+#include <iostream>
+#include <string>
+
+#include "driver/run_settings.h"
+
+void flush_console_log() {
+    const std::string text = run_settings.console_log.str();
+    // Standard output keeps its own buffering (a line buffer on a terminal, a block buffer in a
+    // pipe); the run flushes it once before it returns.
+    std::cout << text;
+    if (run_settings.log_file.is_open()) {
+        run_settings.log_file << text;
+        // The log file is flushed per message so that it holds everything said so far even if
+        // the process is killed.
+        run_settings.log_file.flush();
+    }
+    run_settings.console_log.str(std::string());
+    run_settings.console_log.clear();
+}

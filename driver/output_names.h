@@ -1,0 +1,15 @@
+// Names of the files the run writes beside its input (the .log and the .imr file): the input
+// path with its extension replaced.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Everything before the last "." of the path (searched over the whole path, directory names
+// included) followed by `extension`; the whole path followed by `extension` when it holds no ".".
+std::string replace_last_extension(const std::string& path, std::string_view extension);
+
+// As replace_last_extension, but never the input file itself: when that name refers to the
+// input (an input called "day.log" would be truncated by its own log file), `extension` is
+// appended to the whole input path instead ("day.log.log").
+std::string output_name_beside_input(const std::string& input_path, std::string_view extension);

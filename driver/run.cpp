@@ -1,0 +1,176 @@
+// The conversion run: command line, log file, load, RINEX files per receiver, optional IMR file.
+// Every message after the log file is open goes through console_log to standard output and the
+// log file alike.
+#include "driver/run.h"
+
+#include <cctype>
+#include <cstdint>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "driver/arguments.h"
+#include "driver/output_names.h"
+#include "driver/run_settings.h"
+#include "driver/writer_outcome.h"
+#include "imr/imr_writer.h"
+#include "rinex/nav_writer.h"
+#include "rinex/obs_writer.h"
+#include "store/vxp_data_store.h"
+
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = -1;
+constexpr const char* kLogExtension = ".log";
+constexpr const char* kImrExtension = ".imr";
+// The one inertial format the run can write, compared after lower-casing the user's text.
+constexpr const char* kNovatelFormat = "novatel";
+constexpr const char* kBannerRule =
+    "-------------------------------------------------------------------------------------------------";
+
+void print_banner() {
+    std::cout << "\n\n"
+              << kBannerRule << '\n'
+              << run_settings.version_text << '\n'
+              << "Kestravonic VXP Binary file to RINEX 3.05 Converter:\n"
+              << kBannerRule << "\n\n";
+}
+
+// One whole message line to standard output and the log file.
+void log_line(const std::string& text) {
+    run_settings.console_log << text << std::endl;
+    flush_console_log();
+}
+
+// Numbers in the run's messages use the default stream formatting (18.0 gives "18", 17.5 gives
+// "17.5"), whatever formatting a writer may have left set on the console log.
+std::string default_format(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+std::string checksum_warning(const std::string& source, uint32_t errors) {
+    return "Warning: " + source + " data has " + std::to_string(errors) +
+           " checksum errors.  Data may be incomplete!";
+}
+
+// Every return after the log file was opened goes through here: the log is closed and standard
+// output, buffered until now, is pushed out.
+int end_run(int exit_code) {
+    run_settings.log_file.close();
+    std::cout.flush();
+    return exit_code;
+}
+
+// The user's value wins; else the first valid leap-second record of the data; else the default.
+void choose_leap_seconds(const VxpDataStore& store) {
+    if (run_settings.leap_seconds_user_set) {
+        log_line("Using user-set leap seconds = " + default_format(run_settings.leap_seconds));
+    } else if (store.leap_seconds_from_data(run_settings.leap_seconds)) {
+        log_line("Using leap seconds from binary data = " + default_format(run_settings.leap_seconds));
+    } else {
+        log_line("Warning!  Using default program leap seconds = " +
+                 default_format(run_settings.leap_seconds));
+    }
+}
+
+// A file that could not be created, written or closed is named with its reason. Returns false
+// for such a failure; a writer's content errors are its own to report and do not fail the run.
+bool report_outcome(const WriterOutcome& outcome) {
+    if (outcome.status != WriterOutcome::Status::file_error) {
+        return true;
+    }
+    log_line("Error: could not write " + outcome.file_name + ": " + outcome.reason);
+    return false;
+}
+
+// The observation file, then the navigation file, of every receiver with observations. Returns
+// false when any of these files could not be written; the other receivers are still written.
+bool write_rinex_files(const VxpDataStore& store) {
+    bool all_written = true;
+    for (int receiver = 0; receiver < kReceiverCount; ++receiver) {
+        const uint32_t errors = store.gnss_checksum_errors(static_cast<uint8_t>(receiver));
+        if (errors != 0) {
+            log_line(checksum_warning("GNSS" + std::to_string(receiver + 1), errors));
+        }
+        if (!store.has_receiver_data(receiver)) {
+            continue;
+        }
+        all_written &= report_outcome(write_observation_file(receiver, store));
+        if (store.has_navigation_data(receiver)) {
+            all_written &= report_outcome(write_navigation_file(receiver, store));
+        }
+    }
+    return all_written;
+}
+
+// The IMR file beside the input, when the format asked for is NovAtel's. Returns false after an
+// error message.
+bool write_inertial_file(VxpDataStore& store) {
+    std::string format = run_settings.inertial_format;
+    for (char& c : format) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    const std::string imr_file_name = output_name_beside_input(run_settings.input_file_name, kImrExtension);
+    if (format != kNovatelFormat) {
+        log_line("Error: Unsupported inertial data format requested - " + run_settings.inertial_format);
+        return false;
+    }
+    const uint32_t errors = store.imu_checksum_errors();
+    if (errors != 0) {
+        log_line(checksum_warning("IMU", errors));
+    }
+    const WriterOutcome outcome = write_imr_file(imr_file_name, store);
+    if (outcome) {
+        return true;
+    }
+    if (!outcome.file_name.empty() && !outcome.reason.empty()) {
+        log_line("Error: could not write " + outcome.file_name + ": " + outcome.reason);
+    }
+    log_line("Error writing novatel inertial data file!");
+    return false;
+}
+
+}  // namespace
+
+int run_conversion(int argc, char** argv) {
+    // The store holds the whole log; it is released on every return.
+    const auto store = std::make_unique<VxpDataStore>();
+
+    print_banner();
+    if (!parse_arguments(argc, argv)) {
+        std::cout << "Argument error, use -h for help\n";
+        std::cout.flush();
+        return kExitFailure;
+    }
+
+    const std::string log_file_name = output_name_beside_input(run_settings.input_file_name, kLogExtension);
+    run_settings.log_file.open(log_file_name, std::ios::in | std::ios::out | std::ios::trunc);
+    if (!run_settings.log_file.is_open()) {
+        std::cout << "Could not open log file!\n";
+        std::cout.flush();
+        return kExitFailure;
+    }
+
+    log_line("Loading VXP binary file " + run_settings.input_file_name);
+    if (!store->load_file(run_settings.input_file_name.c_str())) {
+        if (store->read_error().empty()) {
+            log_line("Error opening VXP binary file!");
+        } else {
+            log_line("Error reading VXP binary file: " + store->read_error());
+        }
+        return end_run(kExitFailure);
+    }
+    log_line("VXP binary file load complete");
+
+    choose_leap_seconds(*store);
+    const bool rinex_written = write_rinex_files(*store);
+
+    if (run_settings.inertial_requested && !write_inertial_file(*store)) {
+        return end_run(kExitFailure);
+    }
+    return end_run(rinex_written ? kExitSuccess : kExitFailure);
+}

@@ -1,0 +1,151 @@
+// The command line into run_settings, and the usage text.
+#include "driver/arguments.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "settings_reset.h"
+
+namespace {
+
+class ParseArguments : public FreshRunSettings {
+  protected:
+    // Runs parse_arguments on the words given (the program name is added) and keeps what it printed.
+    bool parse(std::vector<std::string> words) {
+        words.insert(words.begin(), "kelvartix");
+        std::vector<char*> argv;
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        ::testing::internal::CaptureStdout();
+        const bool result = parse_arguments(static_cast<int>(words.size()), argv.data());
+        printed = ::testing::internal::GetCapturedStdout();
+        return result;
+    }
+    std::string printed;
+};
+
+TEST_F(ParseArguments, NeedsAFileName) {
+    EXPECT_FALSE(parse({}));
+    EXPECT_EQ(printed, "");
+}
+
+TEST_F(ParseArguments, FileNameAloneLeavesTheDefaults) {
+    EXPECT_TRUE(parse({"data/day 1.bin"}));
+    EXPECT_EQ(printed, "");
+    EXPECT_EQ(run_settings.input_file_name, "data/day 1.bin");
+    EXPECT_FALSE(run_settings.leap_seconds_user_set);
+    EXPECT_EQ(run_settings.leap_seconds, 18.0);
+    EXPECT_FALSE(run_settings.inertial_requested);
+    EXPECT_EQ(run_settings.inertial_format, "");
+}
+
+TEST_F(ParseArguments, FirstArgumentIsTheFileNameWhateverItLooksLike) {
+    EXPECT_TRUE(parse({"-leap_seconds"}));
+    EXPECT_EQ(run_settings.input_file_name, "-leap_seconds");
+    EXPECT_FALSE(run_settings.leap_seconds_user_set);
+}
+
+TEST_F(ParseArguments, AnythingButAnOptionInAnOptionPlaceIsASilentError) {
+    for (const char* word : {"-h", "extra", "-leap", "-Leap_seconds", "-inertial", ""}) {
+        SCOPED_TRACE(word);
+        run_settings = RunSettings();
+        EXPECT_FALSE(parse({"file.bin", word}));
+        EXPECT_EQ(printed, "");
+    }
+}
+
+TEST_F(ParseArguments, MissingValuesAreNamed) {
+    EXPECT_FALSE(parse({"file.bin", "-leap_seconds"}));
+    EXPECT_EQ(printed, "Error: Leap seconds requires a value!\n");
+    EXPECT_FALSE(run_settings.leap_seconds_user_set);
+
+    EXPECT_FALSE(parse({"file.bin", "-leap_seconds", "17", "-inertial_data"}));
+    EXPECT_EQ(printed, "Error: Intertial data flag requires a format!\n");
+    EXPECT_FALSE(run_settings.inertial_requested);
+    // What was set before the error stays set.
+    EXPECT_TRUE(run_settings.leap_seconds_user_set);
+    EXPECT_EQ(run_settings.leap_seconds, 17.0);
+}
+
+TEST_F(ParseArguments, ArgumentsAfterAnErrorAreNotExamined) {
+    EXPECT_FALSE(parse({"file.bin", "stray", "-leap_seconds"}));
+    EXPECT_EQ(printed, "");
+    EXPECT_FALSE(parse({"file.bin", "-x", "-inertial_data", "novatel"}));
+    EXPECT_FALSE(run_settings.inertial_requested);
+}
+
+TEST_F(ParseArguments, OptionsInAnyOrderLaterOccurrencesWin) {
+    EXPECT_TRUE(parse({"f.bin", "-leap_seconds", "16", "-inertial_data", "NovAtel", "-leap_seconds", "17.5",
+                       "-inertial_data", "other"}));
+    EXPECT_EQ(printed, "");
+    EXPECT_TRUE(run_settings.leap_seconds_user_set);
+    EXPECT_EQ(run_settings.leap_seconds, 17.5);
+    EXPECT_TRUE(run_settings.inertial_requested);
+    EXPECT_EQ(run_settings.inertial_format, "other");
+}
+
+TEST_F(ParseArguments, AValueIsTheNextArgumentEvenWhenItLooksLikeAnOption) {
+    EXPECT_TRUE(parse({"f.bin", "-inertial_data", "-leap_seconds", "-leap_seconds", "-inertial_data"}));
+    EXPECT_EQ(run_settings.inertial_format, "-leap_seconds");
+    EXPECT_TRUE(run_settings.leap_seconds_user_set);
+    EXPECT_EQ(run_settings.leap_seconds, 0.0);
+}
+
+TEST_F(ParseArguments, LeapSecondsConvertTheLongestNumericPrefix) {
+    const struct {
+        const char* text;
+        double value;
+    } cases[] = {{"17", 17.0}, {"17.5", 17.5}, {"  19", 19.0}, {"18abc", 18.0}, {"abc", 0.0},  {"", 0.0},
+                 {"-3", -3.0}, {"1e1", 10.0},  {"0x10", 16.0}, {"+.5", 0.5},    {"17,5", 17.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        run_settings = RunSettings();
+        EXPECT_TRUE(parse({"f.bin", "-leap_seconds", c.text}));
+        EXPECT_TRUE(run_settings.leap_seconds_user_set);
+        EXPECT_EQ(run_settings.leap_seconds, c.value);
+    }
+}
+
+TEST_F(ParseArguments, HelpFirstPrintsTheUsageAndEndsTheProcessWithMinusOne) {
+    // The help text itself is compared by the command-line tests, which see the real stdout.
+    EXPECT_EXIT(parse({"-h", "file.bin"}), ::testing::ExitedWithCode(255), "");
+}
+
+TEST(PrintHelp, PrintsTheUsageText) {
+    ::testing::internal::CaptureStdout();
+    print_help();
+    const std::vector<std::string> expected = {
+        "usage:  kelvartix filename.bin {options}",
+        "",
+        "Notes:",
+        "\tThe binary file is a required argument",
+        "",
+        "{options}:",
+        "",
+        "\t-h" + std::string(23, ' ') + "Print this help information",
+        "\t-inertial_data (string)  Output inertial data for use in post processing. Supported formats: "
+        "[Novatel] - Inertial Explorer",
+        "\t-leap_seconds  (int)     Number of GPS leap seconds (overrides value in data, if present)",
+        "",
+    };
+    EXPECT_EQ(split_lines(::testing::internal::GetCapturedStdout()), expected);
+}
+
+TEST(RunSettingsDefaults, AreTheStartUpValues) {
+    const RunSettings settings;
+    EXPECT_EQ(settings.version_text, "kelvartix V1.1");
+    EXPECT_EQ(settings.imr_gyro_scale, 2.3283064365386963e-06);
+    EXPECT_EQ(settings.imr_accel_scale, 2.284068614244461e-07);
+    EXPECT_EQ(settings.leap_seconds, 18.0);
+    EXPECT_FALSE(settings.leap_seconds_user_set);
+    EXPECT_FALSE(settings.inertial_requested);
+    EXPECT_TRUE(settings.input_file_name.empty());
+    EXPECT_FALSE(settings.log_file.is_open());
+    EXPECT_EQ(settings.console_log.str(), "");
+}
+
+}  // namespace

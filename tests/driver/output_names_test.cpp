@@ -1,0 +1,47 @@
+// Names of the log and IMR files beside the input.
+#include "driver/output_names.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "temp_dir.h"
+
+namespace {
+
+TEST(ReplaceLastExtension, CutsAtTheLastDotAnywhereInThePath) {
+    EXPECT_EQ(replace_last_extension("day1.bin", ".log"), "day1.log");
+    EXPECT_EQ(replace_last_extension("logs/day1.bin", ".imr"), "logs/day1.imr");
+    EXPECT_EQ(replace_last_extension("day1.v2.bin", ".log"), "day1.v2.log");
+    EXPECT_EQ(replace_last_extension("run", ".log"), "run.log");
+    // The only dot lies in a directory name: the name is cut there.
+    EXPECT_EQ(replace_last_extension("data.v2/run", ".log"), "data.log");
+    EXPECT_EQ(replace_last_extension("./run", ".log"), ".log");
+    EXPECT_EQ(replace_last_extension("run.", ".log"), "run.log");
+    EXPECT_EQ(replace_last_extension("", ".log"), ".log");
+}
+
+TEST(OutputNameBesideInput, IsTheReplacedNameWhenItIsNotTheInput) {
+    TempDir dir;
+    write_file(dir / "day1.bin", "x");
+    write_file(dir / "day1.log", "an older log");
+    EXPECT_EQ(output_name_beside_input((dir / "day1.bin").string(), ".log"), (dir / "day1.log").string());
+    // An input that does not exist cannot be overwritten.
+    EXPECT_EQ(output_name_beside_input((dir / "none.log").string(), ".log"), (dir / "none.log").string());
+}
+
+TEST(OutputNameBesideInput, NeverNamesTheInputItself) {
+    TempDir dir;
+    write_file(dir / "day1.log", "binary data");
+    write_file(dir / "day2.imr", "binary data");
+    EXPECT_EQ(output_name_beside_input((dir / "day1.log").string(), ".log"), (dir / "day1.log.log").string());
+    EXPECT_EQ(output_name_beside_input((dir / "day2.imr").string(), ".imr"), (dir / "day2.imr.imr").string());
+    EXPECT_EQ(output_name_beside_input((dir / "day2.imr").string(), ".log"), (dir / "day2.log").string());
+
+    // Also through a link: the log of "link.bin" would be "day1.log", which is the input.
+    std::filesystem::create_symlink(dir / "day1.log", dir / "link.bin");
+    std::filesystem::create_symlink(dir / "day1.log", dir / "link.log");
+    EXPECT_EQ(output_name_beside_input((dir / "link.bin").string(), ".log"), (dir / "link.bin.log").string());
+}
+
+}  // namespace
