@@ -4,12 +4,39 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// Every line is at least this wide, blank-filled; header labels start in column 61.
+inline constexpr std::size_t RINEX_LINE_WIDTH = 80;
+inline constexpr int32_t RINEX_LABEL_COLUMN = 61;
 
 struct RinexLineItem {
     std::string text;
     int32_t column;  // 1-based column of the first character
 };
 
+// One line under construction in a reused buffer, with the composer's rules: texts laid over
+// blanks at 1-based columns, later texts winning where they overlap; the line is as wide as the
+// column of the last text placed plus its length, and at least 80 characters.
+class RinexLineBuilder {
+  public:
+    void clear();
+    void place(std::string_view text, int32_t column);
+    // The finished line; valid until the next clear() or place().
+    std::string_view line();
+
+  private:
+    std::string buffer_;
+    std::size_t width_ = 0;
+};
+
 std::string compose_rinex_line(const std::vector<RinexLineItem>& items);
-bool write_rinex_line(std::FILE* file, const std::string& line, bool wrap);
+
+// Writes the line and a line feed; with `wrap`, every 80 characters go on a line of their own.
+// A remainder of at most one character is not written (so the blank that a 20-character label
+// leaves in column 81 is dropped). False when there is no file or a write fails.
+bool write_rinex_line(std::FILE* file, std::string_view line, bool wrap);
+inline bool write_rinex_line(std::FILE* file, const std::string& line, bool wrap) {
+    return write_rinex_line(file, std::string_view(line), wrap);
+}

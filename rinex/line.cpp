@@ -1,0 +1,55 @@
+#include "rinex/line.h"
+
+#include <algorithm>
+
+void RinexLineBuilder::clear() {
+    buffer_.clear();
+    width_ = 0;
+}
+
+void RinexLineBuilder::place(std::string_view text, int32_t column) {
+    const std::size_t start = column > 1 ? static_cast<std::size_t>(column - 1) : 0;
+    const std::size_t end = start + text.size();
+    if (buffer_.size() < end)
+        buffer_.resize(end, ' ');
+    buffer_.replace(start, text.size(), text);
+    // One past the last character: the composer's width rule, which leaves one trailing blank.
+    width_ = end + 1;
+}
+
+std::string_view RinexLineBuilder::line() {
+    const std::size_t width = std::max(width_, RINEX_LINE_WIDTH);
+    if (buffer_.size() < width)
+        buffer_.resize(width, ' ');
+    return buffer_;
+}
+
+std::string compose_rinex_line(const std::vector<RinexLineItem>& items) {
+    RinexLineBuilder builder;
+    for (const RinexLineItem& item : items)
+        builder.place(item.text, item.column);
+    return std::string(builder.line());
+}
+
+namespace {
+
+bool write_piece(std::FILE* file, std::string_view piece) {
+    return std::fwrite(piece.data(), 1, piece.size(), file) == piece.size() && std::fputc('\n', file) != EOF;
+}
+
+}  // namespace
+
+bool write_rinex_line(std::FILE* file, std::string_view line, bool wrap) {
+    if (file == nullptr)
+        return false;
+    if (wrap) {
+        while (line.size() > RINEX_LINE_WIDTH) {
+            if (!write_piece(file, line.substr(0, RINEX_LINE_WIDTH)))
+                return false;
+            line.remove_prefix(RINEX_LINE_WIDTH);
+        }
+    }
+    if (line.size() > 1)
+        return write_piece(file, line);
+    return true;
+}

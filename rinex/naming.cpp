@@ -1,0 +1,91 @@
+#include "rinex/naming.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "rinex/gnss_time.h"
+#include "store/vxp_data_store.h"
+
+namespace {
+
+constexpr const char* kStation = "QRV_0";
+constexpr const char* kCountry = "USA_";
+constexpr int32_t kFixedSiteReceiver = 2;  // the receiver whose data set carries base-station records
+constexpr const char* kFixedSiteSource = "S_";
+constexpr const char* kReceiverSource = "R_";
+constexpr const char* kFilePeriod = "00U_";
+constexpr const char* kNavigationType = "MN";
+constexpr const char* kObservationType = "MO";
+constexpr const char* kExtension = ".rnx";
+
+// Interval kept when no two epochs give a positive difference (a single epoch): "100000S_".
+constexpr double kNoInterval = 100000.0;
+// Epoch times are binary fractions of decimal intervals (0.2 s is 0.2000000000000028 between
+// 100.0 and 100.2), so a quotient that should be whole can land just below it. Truncation is
+// applied after this relative allowance: 4.99999999999993 counts as 5, 6.67 stays 6.
+constexpr double kTruncationAllowance = 1e-6;
+// Keeps the integer conversion defined for absurdly small intervals of damaged logs.
+constexpr double kLargestFrequency = 1e9;
+
+bool valid_receiver(int32_t receiver_index) {
+    return receiver_index >= 0 && receiver_index < kReceiverCount;
+}
+
+int truncated_count(double value) {
+    const double allowed = value * (1.0 + kTruncationAllowance);
+    return static_cast<int>(std::min(allowed, kLargestFrequency));
+}
+
+// Smallest positive difference between the times of week of consecutive epochs.
+double smallest_interval(const Sequence<RawEpoch>& epochs) {
+    double smallest = kNoInterval;
+    double previous = epochs[0][0].time_of_week;
+    for (std::size_t i = 1; i < epochs.size(); ++i) {
+        if (epochs[i].empty())
+            continue;
+        const double current = epochs[i][0].time_of_week;
+        const double difference = current - previous;
+        if (difference > 0 && difference < smallest)
+            smallest = difference;
+        previous = current;
+    }
+    return smallest;
+}
+
+}  // namespace
+
+std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const VxpDataStore& store) {
+    if (!valid_receiver(receiver_index))
+        return {};
+    const Sequence<RawEpoch>& epochs = store.receiver_raw_epochs(receiver_index);
+    if (epochs.empty() || epochs[0].empty())
+        return {};
+
+    std::string name = kStation;
+    name += std::to_string(receiver_index);
+    name += kCountry;
+    name += receiver_index == kFixedSiteReceiver ? kFixedSiteSource : kReceiverSource;
+
+    const RawObservation& first = epochs[0][0];
+    const CalendarTime start = gps_to_calendar(first.time_of_week, first.week_number);
+    char text[64];
+    std::snprintf(text, sizeof text, "%4i%03i%02i%02i", start.year, start.day_of_year, start.hour,
+                  start.minute);
+    name += text;
+    name += '_';
+    name += kFilePeriod;
+
+    if (!is_navigation) {
+        const double interval = smallest_interval(epochs);
+        if (interval < 1.0) {
+            std::snprintf(text, sizeof text, "%02iH_", truncated_count(1.0 / interval));
+        } else {
+            std::snprintf(text, sizeof text, "%02iS_", truncated_count(interval));
+        }
+        name += text;
+    }
+    name += is_navigation ? kNavigationType : kObservationType;
+    name += kExtension;
+    return name;
+}

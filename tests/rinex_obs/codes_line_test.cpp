@@ -1,0 +1,106 @@
+// The code tables and the line composer and writer shared by every RINEX record.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "rinex/codes.h"
+#include "rinex/line.h"
+
+namespace {
+
+TEST(CodeTables, HoldExactlyTheirRows) {
+    EXPECT_EQ(vxp_constellation_letters.size(), 4u);
+    EXPECT_EQ(vxp_signal_codes.size(), 64u);
+    EXPECT_EQ(vxp_constellation_letters.at(1), "G");
+    EXPECT_EQ(vxp_constellation_letters.at(2), "R");
+    EXPECT_EQ(vxp_constellation_letters.at(3), "E");
+    EXPECT_EQ(vxp_constellation_letters.at(4), "C");
+    EXPECT_FALSE(vxp_constellation_letters.contains(0));
+    EXPECT_FALSE(vxp_constellation_letters.contains(5));
+    EXPECT_FALSE(vxp_signal_codes.contains(255));
+}
+
+TEST(CodeTables, SignalRangesAndTheirCodes) {
+    // Every code, range by range, concatenated in identifier order.
+    std::string codes;
+    for (const auto& [id, code] : vxp_signal_codes)
+        codes += std::to_string(id) + ":" + code + " ";
+    EXPECT_EQ(codes,
+              "1:1C 2:1L 3:1W 4:2C 5:2P 6:2W 7:2L 8:2S 9:2X 10:5I 11:5Q 12:5X 13:1S 14:1L 15:1X "
+              "32:1C 33:1P 34:2C 35:2P "
+              "64:1C 65:1A 66:1B 67:1X 68:1Z 69:6C 70:6A 71:6B 72:6X 73:6Z 74:7I 75:7Q 76:7X 77:8I 78:8Q "
+              "79:8X 80:5I 81:5Q 82:5X "
+              "96:1C 97:5I 98:5Q 99:5X "
+              "128:1C 129:6S 130:6L 131:6X 132:2S 133:2L 134:2X 135:5I 136:5Q 137:5X 138:1S 139:1L 140:1X "
+              "160:2I 161:2Q 162:2X 163:6I 164:6Q 165:6X 166:7I 167:7Q 168:7X ");
+}
+
+TEST(ComposeRinexLine, BlankFillsToEightyColumns) {
+    const std::string line = compose_rinex_line({{"3.05", 6}, {"OBSERVATION DATA", 21}, {"M", 41}});
+    EXPECT_EQ(line, "     3.05           OBSERVATION DATA    M" + std::string(39, ' '));
+}
+
+TEST(ComposeRinexLine, WidthFollowsTheLastItemAndLaterItemsWin) {
+    // A 20-character label at column 61 makes the line 81 characters, the last one blank.
+    const std::string labelled = compose_rinex_line({{"x", 1}, {"ANTENNA: DELTA H/E/N", 61}});
+    EXPECT_EQ(labelled, "x" + std::string(59, ' ') + "ANTENNA: DELTA H/E/N ");
+    EXPECT_EQ(compose_rinex_line({{"abcdef", 3}, {"XY", 5}}), "  abXYef" + std::string(72, ' '));
+    // An earlier item running past the last one still grows the line.
+    EXPECT_EQ(compose_rinex_line({{std::string(90, 'a'), 1}, {"b", 2}}), "ab" + std::string(88, 'a'));
+}
+
+TEST(RinexLineBuilder, ReusedBufferStartsBlankAfterClear) {
+    RinexLineBuilder builder;
+    builder.place(std::string(90, 'x'), 20);
+    EXPECT_EQ(builder.line(), std::string(19, ' ') + std::string(90, 'x') + " ");
+    builder.clear();
+    builder.place("G05", 1);
+    EXPECT_EQ(builder.line(), "G05" + std::string(77, ' '));
+}
+
+// Everything written to a temporary file by `write`, read back whole.
+template <class Write>
+std::string written(Write write) {
+    std::FILE* file = std::tmpfile();
+    EXPECT_NE(file, nullptr);
+    write(file);
+    std::rewind(file);
+    std::string text;
+    char buffer[512];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
+TEST(WriteRinexLine, WrapCutsEightyColumnLines) {
+    const std::string line81 = std::string(80, 'a') + " ";
+    EXPECT_EQ(written([&](std::FILE* f) { EXPECT_TRUE(write_rinex_line(f, line81, true)); }),
+              std::string(80, 'a') + "\n");
+    const std::string line170 = std::string(80, 'a') + std::string(80, 'b') + std::string(10, 'c');
+    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, line170, true); }),
+              std::string(80, 'a') + "\n" + std::string(80, 'b') + "\n" + std::string(10, 'c') + "\n");
+    // A remainder of two characters is written; of one, it is not.
+    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, std::string(80, 'a') + "bc", true); }),
+              std::string(80, 'a') + "\nbc\n");
+}
+
+TEST(WriteRinexLine, WithoutWrapALineIsWrittenWhole) {
+    const std::string line98 = std::string(97, 'x') + " ";
+    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, line98, false); }), line98 + "\n");
+    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, std::string("z"), false); }), "");
+}
+
+TEST(WriteRinexLine, ReportsAMissingFileAndAFailedWrite) {
+    EXPECT_FALSE(write_rinex_line(nullptr, std::string(80, 'a'), true));
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    if (full == nullptr)
+        GTEST_SKIP() << "no /dev/full";
+    std::setvbuf(full, nullptr, _IONBF, 0);
+    EXPECT_FALSE(write_rinex_line(full, std::string(80, 'a'), true));
+    std::fclose(full);
+}
+
+}  // namespace
