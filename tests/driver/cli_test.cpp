@@ -1,0 +1,155 @@
+// The command line and the run's own messages, seen from outside: the built program run in a
+// fresh directory, its whole output lines and exit code compared.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "settings_reset.h"
+#include "temp_dir.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+constexpr int kFailureStatus = 255;  // exit code -1 as a POSIX parent sees it
+
+class Cli : public ::testing::Test {
+  protected:
+    // Runs the program in the test's directory; checks the banner and returns the lines after it.
+    Lines run(const std::vector<std::string>& arguments, int expected_exit_code) {
+        const CliResult result = run_kelvartix(dir.path(), arguments);
+        EXPECT_EQ(result.exit_code, expected_exit_code);
+        EXPECT_EQ(result.err, "");
+        Lines lines = split_lines(result.out);
+        const Lines banner = banner_lines();
+        EXPECT_GE(lines.size(), banner.size());
+        if (lines.size() < banner.size()) {
+            return lines;
+        }
+        EXPECT_EQ(Lines(lines.begin(), lines.begin() + banner.size()), banner);
+        return Lines(lines.begin() + banner.size(), lines.end());
+    }
+    std::string log_of(const std::string& name) { return read_file(dir / name); }
+
+    TempDir dir;
+};
+
+const Lines kArgumentError = {"Argument error, use -h for help"};
+
+TEST_F(Cli, NoArgumentsIsAnArgumentErrorWithoutAnyFile) {
+    EXPECT_EQ(run({}, kFailureStatus), kArgumentError);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST_F(Cli, HelpFirstPrintsTheUsageAfterTheBanner) {
+    const Lines help = {
+        "usage:  kelvartix filename.bin {options}",
+        "",
+        "Notes:",
+        "\tThe binary file is a required argument",
+        "",
+        "{options}:",
+        "",
+        "\t-h                       Print this help information",
+        "\t-inertial_data (string)  Output inertial data for use in post processing. "
+        "Supported formats: [Novatel] - Inertial Explorer",
+        "\t-leap_seconds  (int)     Number of GPS leap seconds (overrides value in data, if present)",
+        ""};
+    EXPECT_EQ(run({"-h"}, kFailureStatus), help);
+    EXPECT_EQ(run({"-h", "file.bin", "-leap_seconds"}, kFailureStatus), help);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST_F(Cli, HelpAfterTheFileNameIsAnArgumentError) {
+    write_file(dir / "file.bin", "");
+    EXPECT_EQ(run({"file.bin", "-h"}, kFailureStatus), kArgumentError);
+    EXPECT_EQ(run({"file.bin", "extra"}, kFailureStatus), kArgumentError);
+    EXPECT_EQ(dir.entries(), std::set<std::string>{"file.bin"});
+}
+
+TEST_F(Cli, AMissingOptionValueGivesTwoLines) {
+    EXPECT_EQ(run({"file.bin", "-leap_seconds"}, kFailureStatus),
+              (Lines{"Error: Leap seconds requires a value!", "Argument error, use -h for help"}));
+    EXPECT_EQ(run({"file.bin", "-inertial_data"}, kFailureStatus),
+              (Lines{"Error: Intertial data flag requires a format!", "Argument error, use -h for help"}));
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST_F(Cli, AnEmptyLogLoadsAndUsesTheDefaultLeapSeconds) {
+    write_file(dir / "empty.bin", "");
+    const Lines expected = {"Loading VXP binary file empty.bin", "VXP binary file load complete",
+                            "Warning!  Using default program leap seconds = 18"};
+    EXPECT_EQ(run({"empty.bin"}, 0), expected);
+    // The log holds every message after it was opened, and nothing else.
+    EXPECT_EQ(split_lines(log_of("empty.log")), expected);
+    EXPECT_EQ(dir.entries(), (std::set<std::string>{"empty.bin", "empty.log"}));
+}
+
+TEST_F(Cli, LeapSecondsOptionRepeatedUsesTheLastValue) {
+    write_file(dir / "empty.bin", "");
+    EXPECT_EQ(run({"empty.bin", "-leap_seconds", "16", "-leap_seconds", "17.5"}, 0),
+              (Lines{"Loading VXP binary file empty.bin", "VXP binary file load complete",
+                     "Using user-set leap seconds = 17.5"}));
+    EXPECT_EQ(run({"empty.bin", "-leap_seconds", "abc"}, 0),
+              (Lines{"Loading VXP binary file empty.bin", "VXP binary file load complete",
+                     "Using user-set leap seconds = 0"}));
+}
+
+TEST_F(Cli, LogFileNameCutsAtTheLastDotOfTheWholePath) {
+    write_file(dir / "run", "");
+    run({"run"}, 0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "run.log"));
+
+    std::filesystem::create_directory(dir / "data.v2");
+    write_file(dir / "data.v2" / "run", "");
+    const Lines lines = run({"data.v2/run"}, 0);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "Loading VXP binary file data.v2/run");
+    EXPECT_EQ(split_lines(log_of("data.log")), lines);
+    EXPECT_EQ(dir.entries(), (std::set<std::string>{"data.v2", "data.log", "run", "run.log"}));
+}
+
+TEST_F(Cli, AnInputNamedLikeItsLogIsNeverOverwritten) {
+    const std::string data = "no packet in here";
+    write_file(dir / "day.log", data);
+    run({"day.log"}, 0);
+    EXPECT_EQ(log_of("day.log"), data);
+    EXPECT_EQ(split_lines(log_of("day.log.log")),
+              (Lines{"Loading VXP binary file day.log", "VXP binary file load complete",
+                     "Warning!  Using default program leap seconds = 18"}));
+}
+
+TEST_F(Cli, LogFileThatCannotBeOpened) {
+    EXPECT_EQ(run({"no_such_dir/file.bin"}, kFailureStatus), Lines{"Could not open log file!"});
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST_F(Cli, InputThatCannotBeOpenedLeavesTheLogFile) {
+    const Lines expected = {"Loading VXP binary file missing.bin", "Error opening VXP binary file!"};
+    EXPECT_EQ(run({"missing.bin"}, kFailureStatus), expected);
+    EXPECT_EQ(split_lines(log_of("missing.log")), expected);
+    EXPECT_EQ(dir.entries(), std::set<std::string>{"missing.log"});
+}
+
+TEST_F(Cli, ADirectoryIsNotALog) {
+    std::filesystem::create_directory(dir / "day.bin");
+    const Lines expected = {"Loading VXP binary file day.bin", "Error opening VXP binary file!"};
+    EXPECT_EQ(run({"day.bin"}, kFailureStatus), expected);
+    EXPECT_EQ(split_lines(log_of("day.log")), expected);
+}
+
+TEST_F(Cli, AReadFailureIsNotACompleteLoad) {
+    // Reading this process's own memory at offset 0 fails with an I/O error right after a
+    // successful open.
+    std::filesystem::create_symlink("/proc/self/mem", dir / "mem.bin");
+    const Lines expected = {"Loading VXP binary file mem.bin",
+                            std::string("Error reading VXP binary file: ") + std::strerror(EIO)};
+    EXPECT_EQ(run({"mem.bin"}, kFailureStatus), expected);
+    EXPECT_EQ(split_lines(log_of("mem.log")), expected);
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+// Whole conversions through the built program: the order of the run's messages, where each
+// output file goes, and how failing output files end the run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "settings_reset.h"
+#include "temp_dir.h"
+#include "test_logs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+constexpr int kFailureStatus = 255;  // exit code -1 as a POSIX parent sees it
+constexpr std::uintmax_t kImrHeaderSize = 512;
+constexpr std::uintmax_t kImrRecordSize = 32;
+
+const Lines kLoad = {"Loading VXP binary file in/day.bin", "VXP binary file load complete"};
+const std::string kGnss3Warning = "Warning: GNSS3 data has 1 checksum errors.  Data may be incomplete!";
+const std::string kImuWarning = "Warning: IMU data has 1 checksum errors.  Data may be incomplete!";
+
+Lines operator+(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The input lies in "in/", the working directory is the test's directory: log and IMR files go
+// beside the input, RINEX files into the working directory.
+class Conversion : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directory(dir / "in");
+        const std::vector<uint8_t> log = two_receiver_log();
+        write_file(dir / "in" / "day.bin", std::string(log.begin(), log.end()));
+    }
+
+    Lines run(const std::vector<std::string>& options, int expected_exit_code) {
+        std::vector<std::string> arguments = {"in/day.bin"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const CliResult result = run_kelvartix(dir.path(), arguments);
+        EXPECT_EQ(result.exit_code, expected_exit_code);
+        EXPECT_EQ(result.err, "");
+        Lines lines = split_lines(result.out);
+        const std::size_t banner = banner_lines().size();
+        lines.erase(lines.begin(), lines.begin() + std::min(banner, lines.size()));
+        // Everything after the banner also went to the log file, in the same order.
+        EXPECT_EQ(split_lines(read_file(dir / "in" / "day.log")), lines);
+        return lines;
+    }
+
+    // The RINEX files of a complete run of the test log, in name order: obs 0, nav 0, obs 1.
+    Lines rinex_names() {
+        TempDir other;
+        fs::create_directory(other / "in");
+        fs::copy_file(dir / "in" / "day.bin", other / "in" / "day.bin");
+        EXPECT_EQ(run_kelvartix(other.path(), {"in/day.bin"}).exit_code, 0);
+        Lines names;
+        for (const std::string& name : other.entries()) {
+            if (name != "in") {
+                names.push_back(name);
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir dir;
+};
+
+const Lines kWriteAllRinex = {"Writing RINEX obs file for GNSS id 0... ",
+                              "done.",
+                              "Writing RINEX nav file for GNSS id 0... ",
+                              "done.",
+                              "Writing RINEX obs file for GNSS id 1... ",
+                              "done.",
+                              kGnss3Warning};
+
+TEST_F(Conversion, WritesEveryFileInOrderAndPlacesThem) {
+    const Lines expected = kLoad + Lines{"Using leap seconds from binary data = 17"} + kWriteAllRinex +
+                           Lines{kImuWarning, "Writing inertial data to IMR file... done."};
+    EXPECT_EQ(run({"-inertial_data", "NovAtel"}, 0), expected);
+
+    EXPECT_EQ(fs::file_size(dir / "in" / "day.imr"), kImrHeaderSize + 3 * kImrRecordSize);
+    EXPECT_EQ(dir.entries().size(), 4u);  // "in" and three RINEX files
+    for (const std::string& name : dir.entries()) {
+        EXPECT_TRUE(name == "in" || name.ends_with(".rnx")) << name;
+    }
+    EXPECT_EQ(rinex_names().size(), 3u);
+}
+
+TEST_F(Conversion, UserLeapSecondsWinOverTheData) {
+    EXPECT_EQ(run({"-leap_seconds", "17.5"}, 0),
+              kLoad + Lines{"Using user-set leap seconds = 17.5"} + kWriteAllRinex);
+}
+
+TEST_F(Conversion, AnUnsupportedInertialFormatFailsAfterTheRinexFiles) {
+    EXPECT_EQ(run({"-inertial_data", "xyz"}, kFailureStatus),
+              kLoad + Lines{"Using leap seconds from binary data = 17"} + kWriteAllRinex +
+                  Lines{"Error: Unsupported inertial data format requested - xyz"});
+    EXPECT_FALSE(fs::exists(dir / "in" / "day.imr"));
+    EXPECT_EQ(dir.entries().size(), 4u);
+}
+
+TEST_F(Conversion, ARinexFileThatCannotBeCreatedFailsTheRunButNotTheOthers) {
+    const Lines names = rinex_names();
+    ASSERT_EQ(names.size(), 3u);
+    // Names sort as obs 0 ("..._01S_MO"), nav 0 ("..._MN"), obs 1; block the first.
+    const std::string obs0 = names[0];
+    ASSERT_TRUE(obs0.ends_with("_MO.rnx") && names[1].ends_with("_MN.rnx")) << obs0 << " " << names[1];
+    fs::create_directory(dir / obs0);
+
+    const Lines lines = run({"-inertial_data", "novatel"}, kFailureStatus);
+    const Lines expected = kLoad + Lines{"Using leap seconds from binary data = 17",
+                                         "Error: could not write " + obs0 + ": Is a directory",
+                                         "Writing RINEX nav file for GNSS id 0... ",
+                                         "done.",
+                                         "Writing RINEX obs file for GNSS id 1... ",
+                                         "done.",
+                                         kGnss3Warning,
+                                         kImuWarning,
+                                         "Writing inertial data to IMR file... done."};
+    EXPECT_EQ(lines, expected);
+    EXPECT_TRUE(fs::is_regular_file(dir / names[1]));
+    EXPECT_TRUE(fs::is_regular_file(dir / names[2]));
+    EXPECT_TRUE(fs::is_regular_file(dir / "in" / "day.imr"));
+}
+
+TEST_F(Conversion, AFullDiskIsReportedForEveryRinexFile) {
+    const Lines names = rinex_names();
+    ASSERT_EQ(names.size(), 3u);
+    for (const std::string& name : names) {
+        fs::create_symlink("/dev/full", dir / name);
+    }
+    const Lines lines = run({}, kFailureStatus);
+    // Whatever a writer printed before its file failed, each failure is named once.
+    for (const std::string& name : names) {
+        const std::string error = "Error: could not write " + name + ": No space left on device";
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), error), 1) << error;
+    }
+    EXPECT_EQ(lines.back(), kGnss3Warning);
+}
+
+TEST_F(Conversion, AnImrFileThatCannotBeCreated) {
+    fs::create_directory(dir / "in" / "day.imr");
+    EXPECT_EQ(run({"-inertial_data", "novatel"}, kFailureStatus),
+              kLoad + Lines{"Using leap seconds from binary data = 17"} + kWriteAllRinex +
+                  Lines{kImuWarning, "Error: could not write in/day.imr: Is a directory",
+                        "Error writing novatel inertial data file!"});
+}
+
+TEST_F(Conversion, AnImrFileOnAFullDisk) {
+    fs::create_symlink("/dev/full", dir / "in" / "day.imr");
+    const Lines lines = run({"-inertial_data", "novatel"}, kFailureStatus);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
+              (Lines{"Error: could not write in/day.imr: No space left on device",
+                     "Error writing novatel inertial data file!"}));
+}
+
+TEST(ConversionContent, AWriterContentErrorIsLeftToTheWriter) {
+    TempDir dir;
+    const std::vector<uint8_t> log = unknown_constellation_log();
+    write_file(dir / "zero.bin", std::string(log.begin(), log.end()));
+    const CliResult result = run_kelvartix(dir.path(), {"zero.bin"});
+    EXPECT_EQ(result.exit_code, 0);
+    const Lines lines = split_lines(result.out);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
+              (Lines{"Warning!  Using default program leap seconds = 18",
+                     "Writing RINEX obs file for GNSS id 0... ",
+                     "ERROR: Signal map could not be generated from VXP data for GNSS0!"}));
+}
+
+}  // namespace
