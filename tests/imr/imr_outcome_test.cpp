@@ -1,0 +1,98 @@
+// What write_imr_file reports: the written file and its messages, and file errors (a file that
+// cannot be created, a full disk) with the file name and the system's reason.
+#include <cerrno>
+#include <filesystem>
+
+#include "imr/imr_writer.h"
+#include "imr_test_support.h"
+
+using namespace imr_test;
+
+namespace {
+
+constexpr const char* kFullDevice = "/dev/full";
+
+struct ExportRun {
+    WriterOutcome outcome;
+    std::string console;
+};
+
+ExportRun export_capturing_stdout(const std::string& path, VxpDataStore& store) {
+    testing::internal::CaptureStdout();
+    ExportRun run;
+    run.outcome = write_imr_file(path, store);
+    run.console = testing::internal::GetCapturedStdout();
+    return run;
+}
+
+void fill_samples(VxpDataStore& store, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        store.imu_timestamps.push_back(tag(1000.0 + 0.01 * i));
+        store.scaled_gyro.push_back({vec(1, 2, 3), i});
+        store.scaled_accel.push_back({vec(0, 0, -1), i});
+    }
+}
+
+}  // namespace
+
+TEST(ImrOutcome, WrittenFileAndItsMessagesOnOneLine) {
+    ScratchDir dir;
+    VxpDataStore store;
+    fill_samples(store, 3);
+    const std::string path = dir.file("run.imr");
+    const ExportRun run = export_capturing_stdout(path, store);
+    EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
+    EXPECT_TRUE(static_cast<bool>(run.outcome));
+    EXPECT_EQ(run.outcome.file_name, path);
+    EXPECT_EQ(run.console, "Writing inertial data to IMR file... done.\n");
+    EXPECT_EQ(read_bytes(path).size(), kHeaderSize + 3 * kRecordSize);
+}
+
+TEST(ImrOutcome, AnExistingFileIsReplaced) {
+    ScratchDir dir;
+    const std::string path = dir.file("run.imr");
+    VxpDataStore big;
+    fill_samples(big, 50);
+    ASSERT_TRUE(write_imr_file(path, big));
+    VxpDataStore empty;
+    ASSERT_TRUE(write_imr_file(path, empty));
+    EXPECT_EQ(read_bytes(path).size(), kHeaderSize);
+}
+
+TEST(ImrOutcome, FileThatCannotBeCreatedIsAFileErrorWithoutMessages) {
+    ScratchDir dir;
+    VxpDataStore store;
+    fill_samples(store, 3);
+    const std::string path = dir.file("missing/run.imr");
+    const ExportRun run = export_capturing_stdout(path, store);
+    EXPECT_EQ(run.outcome.status, WriterOutcome::Status::file_error);
+    EXPECT_FALSE(static_cast<bool>(run.outcome));
+    EXPECT_EQ(run.outcome.file_name, path);
+    EXPECT_EQ(run.outcome.reason, std::strerror(ENOENT));
+    EXPECT_EQ(run.console, "");
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    const ExportRun on_directory = export_capturing_stdout(dir.file(""), store);
+    EXPECT_EQ(on_directory.outcome.status, WriterOutcome::Status::file_error);
+    EXPECT_EQ(on_directory.outcome.reason, std::strerror(EISDIR));
+}
+
+TEST(ImrOutcome, FullDiskIsAFileError) {
+    if (!std::filesystem::exists(kFullDevice))
+        GTEST_SKIP() << kFullDevice << " is not available";
+    VxpDataStore store;
+    // The header alone stays in the stream buffer: the failure shows when the file is closed.
+    ExportRun run = export_capturing_stdout(kFullDevice, store);
+    EXPECT_EQ(run.outcome.status, WriterOutcome::Status::file_error);
+    EXPECT_EQ(run.outcome.file_name, kFullDevice);
+    EXPECT_EQ(run.outcome.reason, std::strerror(ENOSPC));
+    // The progress line is ended so that the run's error message starts a line of its own.
+    EXPECT_EQ(run.console, "Writing inertial data to IMR file... \n");
+
+    // Enough records for whole blocks: the failure shows at a block write.
+    fill_samples(store, 30000);
+    run = export_capturing_stdout(kFullDevice, store);
+    EXPECT_EQ(run.outcome.status, WriterOutcome::Status::file_error);
+    EXPECT_EQ(run.outcome.reason, std::strerror(ENOSPC));
+    EXPECT_EQ(run.console, "Writing inertial data to IMR file... \n");
+}
