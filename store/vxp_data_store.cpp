@@ -1,0 +1,173 @@
+// VxpDataStore construction, reset, observers and file loading: the log is pushed through the
+// embedded parser in small blocks; every packet it frames reaches route_packet via the callback.
+#include "store/vxp_data_store.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+// The log is read in blocks of this many bytes: with the packets drained after every block, the
+// parser's ring never holds more than one unfinished packet plus one block.
+constexpr std::size_t kLoadBlockSize = 100;
+
+// Clock of the loader's parser. A file holds no real-time gaps, so the packet timeout must never
+// expire while the file is read, however slowly the process runs: the clock stands still.
+uint32_t frozen_clock() {
+    return 0;
+}
+
+// A timeout of zero expires at once: used at the end of the file to give up on candidates that
+// can never complete, so that packets hidden behind them are still framed.
+constexpr uint32_t kGiveUpTimeoutMs = 0;
+
+template <class Container>
+void clear_all(Container& sequences) {
+    for (auto& sequence : sequences)
+        sequence.clear();
+}
+
+// Hands one block to the parser and frames everything the bytes held allow.
+void feed_block(vxp_parser& parser, const uint8_t* bytes, std::size_t count) {
+    std::size_t offset = 0;
+    while (offset < count) {
+        uint32_t accepted = 0;
+        vxp_parser_receive(&parser, bytes + offset, static_cast<uint32_t>(count - offset), &accepted);
+        // Drain rather than update once: an update stops at the first damaged candidate.
+        vxp_parser_drain(&parser);
+        if (accepted == 0)
+            break;  // the ring is far larger than a block plus one packet
+        offset += accepted;
+    }
+}
+
+}  // namespace
+
+VxpDataStore::VxpDataStore() = default;
+
+VxpDataStore::VxpDataStore(const char* path) {
+    load_file(path);
+}
+
+void VxpDataStore::clear() {
+    imu_timestamps.clear();
+    imu_shared_timestamps.clear();
+    scaled_accel.clear();
+    scaled_gyro.clear();
+    sensor_vector06.clear();
+    sensor_scalar17.clear();
+    delta_theta.clear();
+    delta_velocity.clear();
+    clear_all(gnss_timestamps);
+    clear_all(gnss_shared_timestamps);
+    clear_all(gnss_record03);
+    clear_all(gnss_record05);
+    clear_all(gnss_record04);
+    clear_all(gnss_record06);
+    clear_all(gnss_record0B);
+    clear_all(gnss_record07);
+    clear_all(gnss_record08);
+    clear_all(gnss_record0A);
+    clear_all(gnss_record0D);
+    clear_all(raw_epochs);
+    for (auto& slots : gps_ephemerides)
+        clear_all(slots);
+    for (auto& slots : galileo_ephemerides)
+        clear_all(slots);
+    for (auto& slots : glonass_ephemerides)
+        clear_all(slots);
+    clear_all(gps_iono);
+    clear_all(galileo_iono);
+    clear_all(leap_second_records);
+    base_station_info.clear();
+    filter_timestamps.clear();
+    filter_shared_timestamps.clear();
+    filter_record10.clear();
+    filter_record01.clear();
+    filter_vector02.clear();
+    filter_vector05.clear();
+    filter_vector06.clear();
+    filter_vector07.clear();
+    filter_vector08.clear();
+    filter_vector09.clear();
+    filter_vector0A.clear();
+    filter_vector0B.clear();
+    filter_vector0C.clear();
+    raw_packets_01.clear();
+    raw_packets_0C.clear();
+    raw_packets_0D.clear();
+}
+
+bool VxpDataStore::set_sensor_packet_observer(PacketObserver observer) {
+    if (observer == nullptr)
+        return false;
+    sensor_packet_observer = observer;
+    return true;
+}
+
+bool VxpDataStore::set_gnss_packet_observer(PacketObserver observer) {
+    if (observer == nullptr)
+        return false;
+    gnss_packet_observer = observer;
+    return true;
+}
+
+bool VxpDataStore::set_filter_packet_observer(PacketObserver observer) {
+    if (observer == nullptr)
+        return false;
+    filter_packet_observer = observer;
+    return true;
+}
+
+extern "C" void vxp_store_packet_callback(void* user_ptr, uint8_t* packet, uint16_t size, uint8_t kind) {
+    if (user_ptr == nullptr)
+        return;
+    static_cast<VxpDataStore*>(user_ptr)->route_packet(packet, size, kind);
+}
+
+bool VxpDataStore::load_file(const char* path) {
+    read_error_.clear();
+    if (path == nullptr)
+        return false;
+    // Only a regular file is a log: a directory opens for reading on some systems and then
+    // fails on the first read, after the store would already have been emptied.
+    std::error_code status_error;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(path), status_error))
+        return false;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr)
+        return false;
+
+    clear();
+    vxp_parser_init(&parser, parser_timeout_ms, this, vxp_store_packet_callback);
+    vxp_parser_set_clock(&parser, frozen_clock);
+
+    uint8_t block[kLoadBlockSize];
+    bool read_failed = false;
+    for (;;) {
+        errno = 0;
+        const std::size_t count = std::fread(block, 1, sizeof block, file);
+        const int read_errno = errno;
+        feed_block(parser, block, count);
+        if (count < sizeof block) {
+            if (std::ferror(file)) {
+                read_failed = true;
+                read_error_ = read_errno != 0 ? std::strerror(read_errno) : "read error";
+            }
+            break;
+        }
+    }
+
+    // End of the file: a candidate still waiting for bytes will never get them. Give up on each
+    // such candidate so that complete packets behind a damaged length byte are still delivered;
+    // a packet cut off by the end of the file stays undelivered and uncounted.
+    vxp_parser_set_timeout(&parser, kGiveUpTimeoutMs);
+    vxp_parser_drain(&parser);
+    vxp_parser_set_timeout(&parser, parser_timeout_ms);
+
+    std::fclose(file);
+    return !read_failed;
+}

@@ -1,0 +1,93 @@
+// Helpers of the store tests: host records for the log writer, and routing of a whole log's
+// packets into a store the way the parser hands them over (one exact-size buffer per packet).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "store/vxp_data_store.h"
+#include "tools/log_writer/log_writer.h"
+
+namespace store_test {
+
+inline GpsTimestamp time_record(double time_of_week, uint16_t week = 2200, uint16_t valid_flags = 3) {
+    GpsTimestamp time{};
+    time.time_of_week = time_of_week;
+    time.week_number = week;
+    time.valid_flags = valid_flags;
+    return time;
+}
+
+inline SensorVector vector(float x, float y, float z) {
+    return SensorVector{x, y, z};
+}
+
+inline RawObservation observation(double time_of_week, uint8_t satellite, double pseudorange = 2.1e7) {
+    RawObservation o{};
+    o.time_of_week = time_of_week;
+    o.week_number = 2200;
+    o.gnss_id = 1;
+    o.satellite_id = satellite;
+    o.signal_id = 1;
+    o.pseudorange = pseudorange;
+    return o;
+}
+
+inline GpsEphemeris ephemeris(uint8_t satellite, double time_of_week, double t_oc = 7200.0) {
+    GpsEphemeris e{};
+    e.time_of_week = time_of_week;
+    e.week_number = 2200;
+    e.satellite_id = satellite;
+    e.t_oc = t_oc;
+    e.eccentricity = 0.01;
+    return e;
+}
+
+inline GlonassEphemeris glonass_ephemeris(uint8_t slot, double time_of_week) {
+    GlonassEphemeris e{};
+    e.time_of_week = time_of_week;
+    e.week_number = 2200;
+    e.satellite_id = slot;
+    e.frequency_number = -7;
+    e.x = 1.0e7;
+    return e;
+}
+
+// Splits a log of well-formed packets and routes each packet, in a buffer of exactly its size,
+// with the given kind (so the sanitizer sees any read beyond the packet).
+inline void route_log(VxpDataStore& store, const std::vector<uint8_t>& log, uint8_t kind = VXP_PACKET_OK) {
+    std::size_t at = 0;
+    while (at + VXP_HEADER_SIZE <= log.size()) {
+        const std::size_t size = log[at + 3] + VXP_HEADER_SIZE + VXP_CHECKSUM_SIZE;
+        std::vector<uint8_t> packet(log.begin() + at, log.begin() + at + size);
+        store.route_packet(packet.data(), static_cast<uint16_t>(size), kind);
+        at += size;
+    }
+}
+
+inline void route(VxpDataStore& store, VxpLogWriter& writer, uint8_t kind = VXP_PACKET_OK) {
+    route_log(store, writer.bytes(), kind);
+}
+
+// A packet laid out byte by byte (header, payload as given, checksum), for malformed fields the
+// writer refuses to build.
+inline std::vector<uint8_t> raw_packet(uint8_t descriptor_set, const std::vector<uint8_t>& payload) {
+    std::vector<uint8_t> packet = {VXP_SYNC1, VXP_SYNC2, descriptor_set,
+                                   static_cast<uint8_t>(payload.size())};
+    packet.insert(packet.end(), payload.begin(), payload.end());
+    packet.resize(packet.size() + VXP_CHECKSUM_SIZE);
+    vxp_packet_finalize(packet.data());
+    return packet;
+}
+
+// The wire bytes of a field: length byte, descriptor, the record encoded for the wire.
+template <class R>
+std::vector<uint8_t> wire_field(uint8_t descriptor, R record, void (*encode)(uint8_t*)) {
+    std::vector<uint8_t> field = {static_cast<uint8_t>(sizeof(R) + VXP_FIELD_HEADER_SIZE), descriptor};
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&record);
+    field.insert(field.end(), bytes, bytes + sizeof(R));
+    encode(field.data() + VXP_FIELD_HEADER_SIZE);
+    return field;
+}
+
+}  // namespace store_test

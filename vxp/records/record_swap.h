@@ -1,0 +1,24 @@
+/* Helpers of the field decoders: reverse one member of a byte-packed record in place, located by
+ * the record type's own layout, so that every offset and width comes from the struct itself. */
+#ifndef VXP_RECORDS_RECORD_SWAP_H
+#define VXP_RECORDS_RECORD_SWAP_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "vxp/packet.h"
+
+/* Width in bytes of one member (of one element, for an array member). */
+#define VXP_MEMBER_WIDTH(Type, member) ((uint16_t)sizeof(((Type*)0)->member))
+
+/* Reverses the member `member` of a `Type` record held at `data`. */
+#define VXP_SWAP_MEMBER(data, Type, member) \
+    vxp_byteswap_inplace((data) + offsetof(Type, member), VXP_MEMBER_WIDTH(Type, member))
+
+/* Reverses element `index` of the array member `member` as a value of its own. */
+#define VXP_SWAP_ELEMENT(data, Type, member, index)                                          \
+    vxp_byteswap_inplace(                                                                    \
+        (data) + offsetof(Type, member) + (size_t)(index)*VXP_MEMBER_WIDTH(Type, member[0]), \
+        VXP_MEMBER_WIDTH(Type, member[0]))
+
+#endif
