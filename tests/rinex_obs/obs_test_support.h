@@ -13,7 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "driver/run_settings.h"
+#include "driver/writer_outcome.h"
+#include "rinex/gnss_time.h"
+#include "rinex/obs_writer.h"
+#include "store/vxp_data_store.h"
+#include "tools/log_writer/log_writer.h"
 #include "vxp/records/gnss_records.h"
+#include "vxp/records/sensor_records.h"
 
 struct ObservationValues {
     double pseudorange = 0;
@@ -65,13 +72,68 @@ class ScratchDirectory {
     std::filesystem::path path_;
 };
 
-// The lines of a file (without their line feeds); a missing final line feed shows as a last
-// line with a trailing "<no newline>" marker so that it cannot go unnoticed.
-inline std::vector<std::string> read_lines(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream whole;
-    whole << in.rdbuf();
-    const std::string text = whole.str();
+inline BaseStationInfo make_site(double time_of_week, uint16_t week, uint16_t station_id, double x, double y,
+                                 double z, float antenna_height) {
+    BaseStationInfo site{};
+    site.time_of_week = time_of_week;
+    site.week_number = week;
+    site.station_id = station_id;
+    site.ecef_x = x;
+    site.ecef_y = y;
+    site.ecef_z = z;
+    site.antenna_height = antenna_height;
+    site.valid_flags = 0xFFFF;
+    return site;
+}
+
+inline GlonassEphemeris make_glonass_ephemeris(uint8_t slot, int8_t frequency_number, double time_of_week,
+                                               uint16_t week) {
+    GlonassEphemeris e{};
+    e.time_of_week = time_of_week;
+    e.week_number = week;
+    e.satellite_id = slot;
+    e.frequency_number = frequency_number;
+    return e;
+}
+
+// A binary log built packet by packet, written into the current directory and loaded into a store.
+class TestLog {
+  public:
+    static uint8_t receiver_set(int receiver) { return static_cast<uint8_t>(VXP_SET_GNSS_FIRST + receiver); }
+
+    void observation(int receiver, const RawObservation& o) {
+        writer_.begin(receiver_set(receiver));
+        EXPECT_TRUE(writer_.field(VXP_GNSS_FIELD_RAW_OBSERVATION, o, vxp_decode_raw_observation));
+    }
+    void site(const BaseStationInfo& s) {
+        writer_.begin(VXP_SET_GNSS_BASE);
+        EXPECT_TRUE(writer_.field(VXP_GNSS_FIELD_BASE_STATION, s, vxp_decode_base_station_info));
+    }
+    void glonass(int receiver, const GlonassEphemeris& e) {
+        writer_.begin(receiver_set(receiver));
+        EXPECT_TRUE(writer_.field(VXP_GNSS_FIELD_GLONASS_EPHEMERIS, e, vxp_decode_glonass_ephemeris));
+    }
+    void load(VxpDataStore& store) {
+        ASSERT_TRUE(writer_.write_file("input.bin"));
+        ASSERT_TRUE(store.load_file("input.bin"));
+    }
+
+  private:
+    VxpLogWriter writer_;
+};
+
+// What one call of the observation writer did: its outcome, its messages and the file it wrote.
+struct ObsRun {
+    WriterOutcome outcome;
+    std::vector<std::string> messages;
+    std::vector<std::string> lines;
+};
+
+inline std::time_t fixed_creation_time() {
+    return 1709642096;
+}  // 2024-03-05 12:34:56 UTC
+
+inline std::vector<std::string> split_text(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -84,4 +146,40 @@ inline std::vector<std::string> read_lines(const std::string& path) {
         start = end + 1;
     }
     return lines;
+}
+
+// The lines of a file (without their line feeds).
+inline std::vector<std::string> read_lines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream whole;
+    whole << in.rdbuf();
+    return split_text(whole.str());
+}
+
+inline ObsRun run_observation_writer(int receiver, const VxpDataStore& store) {
+    set_creation_time_source(fixed_creation_time);
+    ObsRun run;
+    testing::internal::CaptureStdout();
+    run.outcome = write_observation_file(receiver, store);
+    run.messages = split_text(testing::internal::GetCapturedStdout());
+    set_creation_time_source(nullptr);
+    if (!run.outcome.file_name.empty())
+        run.lines = read_lines(run.outcome.file_name);
+    return run;
+}
+
+// A header line: 60 columns of content, then the label in columns 61-80.
+inline std::string header(const std::string& content, const std::string& label) {
+    std::string line = content;
+    line.resize(60, ' ');
+    line += label;
+    line.resize(80, ' ');
+    return line;
+}
+
+// Blank-fills a line to at least 80 columns.
+inline std::string padded(std::string line, std::size_t width = 80) {
+    if (line.size() < width)
+        line.resize(width, ' ');
+    return line;
 }

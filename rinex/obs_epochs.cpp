@@ -1,0 +1,327 @@
+// The epoch records of an observation file: epoch line, one data line per satellite with the
+// values of each signal under its header type, and the new-site event of the fixed site.
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "rinex/codes.h"
+#include "rinex/gnss_time.h"
+#include "rinex/line.h"
+#include "rinex/obs_output.h"
+#include "rinex/obs_writer.h"
+
+namespace {
+
+// Data line: satellite in columns 1-3, then per observation 14 columns of value (F14.3), one
+// loss-of-lock column (left blank) and one signal-strength column; three observations per signal.
+constexpr int32_t kSatelliteColumn = 1;
+constexpr int32_t kFirstFieldColumn = 4;
+constexpr int32_t kValueWidth = 14;
+constexpr int32_t kFieldWidth = 16;
+constexpr int32_t kStrengthOffset = 15;  // from the start of the carrier-phase field
+constexpr int32_t kObservationsPerSignal = 3;
+constexpr int32_t kSignalGroupWidth = kFieldWidth * kObservationsPerSignal;
+constexpr int kValueDecimals = 3;
+// Signal strength (dB-Hz) to the RINEX 1-9 strength digit: six dB-Hz per step.
+constexpr int kStrengthStep = 6;
+constexpr int kWeakestDigit = 1;
+constexpr int kStrongestDigit = 9;
+// Epoch line: "> yyyy mm dd hh mm s.sssssss", epoch flag in column 32, satellite count after it.
+constexpr int32_t kEpochFlagColumn = 32;
+constexpr int kEpochSecondDecimals = 7;
+constexpr uint32_t kTwoDigitCount = 100;  // counts from here on take the whole I3 field, 33-35
+// New-site event: flag 3 in column 32, the number of header lines that follow in column 35.
+constexpr int32_t kEventCountColumn = 35;
+constexpr int32_t kCommentColumn = 11;
+constexpr int32_t kMarkerColumn = 1;
+constexpr int32_t kPositionXColumn = 2;
+constexpr int32_t kPositionYColumn = 16;
+constexpr int32_t kPositionZColumn = 30;
+constexpr int32_t kAntennaHeightColumn = 9;
+constexpr int32_t kAntennaEastColumn = 23;
+constexpr int32_t kAntennaNorthColumn = 37;
+// Constellation identifiers with a letter are 1-4; the header has stopped the file for others.
+constexpr std::size_t kConstellationSlots = 5;
+constexpr int16_t kNotListed = -1;
+
+// Text of numbers without allocation: to_chars gives exactly the digits of the printf formats.
+class NumberText {
+  public:
+    std::string_view fixed(double value, int decimals) {
+        const auto result =
+            std::to_chars(text_, text_ + sizeof text_, value, std::chars_format::fixed, decimals);
+        if (result.ec != std::errc())
+            return {};
+        return {text_, static_cast<std::size_t>(result.ptr - text_)};
+    }
+    // "%0*i": at least `digits` digits, zero-padded.
+    std::string_view integer(int value, int digits = 1) {
+        char* start = text_ + kPadRoom;
+        char* end = std::to_chars(start, text_ + sizeof text_, value).ptr;
+        std::size_t length = static_cast<std::size_t>(end - start);
+        while (length < static_cast<std::size_t>(digits) && value >= 0 && start > text_) {
+            *--start = '0';
+            ++length;
+        }
+        return {start, length};
+    }
+
+  private:
+    static constexpr int kPadRoom = 8;
+    char text_[64];
+};
+
+// The value in its 14 columns ending at column `last`; a zero leaves them blank, and so does a
+// value that cannot be a measurement (not finite, or too long for the field).
+bool place_value(RinexLineBuilder& line, NumberText& number, double value, int32_t last) {
+    if (value == 0.0 || !std::isfinite(value))
+        return false;
+    if (std::fabs(value) >= 1e15)
+        return false;  // far past 14 characters; keeps to_chars short
+    const std::string_view text = number.fixed(value, kValueDecimals);
+    if (text.empty() || text.size() > static_cast<std::size_t>(kValueWidth))
+        return false;
+    line.place(text, last - static_cast<int32_t>(text.size()) + 1);
+    return true;
+}
+
+int strength_digit(float signal_strength) {
+    if (std::isnan(signal_strength))
+        return kWeakestDigit;
+    const double clamped = std::clamp(static_cast<double>(signal_strength), -1e6, 1e6);
+    const int step = static_cast<int>(std::trunc(clamped)) / kStrengthStep;
+    return std::clamp(step, kWeakestDigit, kStrongestDigit);
+}
+
+// Each listed signal's group position on the data lines of its constellation.
+using SignalPositions = std::array<std::array<int16_t, 256>, kConstellationSlots>;
+
+SignalPositions signal_positions(const SignalPresence& signals) {
+    SignalPositions positions;
+    for (auto& row : positions)
+        row.fill(kNotListed);
+    for (const auto& [constellation, list] : signals) {
+        if (constellation >= kConstellationSlots)
+            continue;
+        for (std::size_t i = 0; i < list.size(); ++i)
+            positions[constellation][list[i]] = static_cast<int16_t>(i);
+    }
+    return positions;
+}
+
+class EpochWriter {
+  public:
+    EpochWriter(ObsOutput& out, const SignalPresence& signals)
+        : out_(out), positions_(signal_positions(signals)) {
+        for (const auto& [constellation, letter] : vxp_constellation_letters) {
+            if (constellation < kConstellationSlots)
+                letters_[constellation] = letter;
+        }
+        std::size_t widest = 0;
+        for (const auto& entry : signals)
+            widest = std::max(widest, entry.second.size());
+        slots_.assign(widest, nullptr);
+    }
+
+    bool write_event(const BaseStationInfo& site) {
+        char text[512];
+        line_.clear();
+        line_.place(">", 1);
+        line_.place("3", kEpochFlagColumn);
+        line_.place("4", kEventCountColumn);
+        if (!out_.write(line_.line(), true))
+            return false;
+        line_.clear();
+        line_.place(number_.integer(site.station_id), kMarkerColumn);
+        if (!labelled("MARKER NAME"))
+            return false;
+        std::snprintf(text, sizeof text, "% .4f", site.ecef_x);
+        line_.place(text, kPositionXColumn);
+        std::snprintf(text, sizeof text, "% .4f", site.ecef_y);
+        line_.place(text, kPositionYColumn);
+        std::snprintf(text, sizeof text, "% .4f", site.ecef_z);
+        line_.place(text, kPositionZColumn);
+        if (!labelled("APPROX POSITION XYZ"))
+            return false;
+        std::snprintf(text, sizeof text, "%.4f", static_cast<double>(site.antenna_height));
+        line_.place(text, kAntennaHeightColumn);
+        line_.place("0.0000", kAntennaEastColumn);
+        line_.place("0.0000", kAntennaNorthColumn);
+        if (!labelled("ANTENNA: DELTA H/E/N"))
+            return false;
+        line_.place("--> THIS IS THE START OF A NEW SITE <--", kCommentColumn);
+        return labelled("COMMENT");
+    }
+
+    bool write_epoch_line(const RawObservation& first, uint32_t satellites) {
+        const CalendarTime t = gps_to_calendar(first.time_of_week, first.week_number);
+        epoch_text_.assign("> ");
+        epoch_text_.append(number_.integer(t.year));
+        for (int part : {t.month, t.day, t.hour, t.minute}) {
+            epoch_text_.push_back(' ');
+            epoch_text_.append(number_.integer(part, 2));
+        }
+        epoch_text_.push_back(' ');
+        epoch_text_.append(number_.fixed(t.second, kEpochSecondDecimals));
+        line_.clear();
+        line_.place(epoch_text_, 1);
+        // "0 n" with the count in columns 34-35; a three-digit count fills columns 33-35.
+        epoch_text_.assign(satellites < kTwoDigitCount ? "0 " : "0");
+        epoch_text_.append(number_.integer(static_cast<int>(satellites)));
+        line_.place(epoch_text_, kEpochFlagColumn);
+        return out_.write(line_.line(), true);
+    }
+
+    // One line per satellite; each signal's values in the group of its place in the header list.
+    bool write_data_lines(const std::vector<RawObservation>& sorted) {
+        std::size_t begin = 0;
+        while (begin < sorted.size()) {
+            std::size_t end = begin + 1;
+            while (end < sorted.size() && same_satellite(sorted[begin], sorted[end]))
+                ++end;
+            if (sorted[begin].gnss_id != 0 && sorted[begin].gnss_id < kConstellationSlots &&
+                !write_satellite(sorted.data() + begin, sorted.data() + end)) {
+                return false;
+            }
+            begin = end;
+        }
+        return true;
+    }
+
+  private:
+    static bool same_satellite(const RawObservation& a, const RawObservation& b) {
+        return a.gnss_id == b.gnss_id && a.satellite_id == b.satellite_id;
+    }
+
+    bool labelled(std::string_view label) {
+        line_.place(label, RINEX_LABEL_COLUMN);
+        const bool written = out_.write(line_.line(), true);
+        line_.clear();
+        return written;
+    }
+
+    bool write_satellite(const RawObservation* begin, const RawObservation* end) {
+        const uint8_t constellation = begin->gnss_id;
+        const auto& positions = positions_[constellation];
+        std::size_t used = 0;
+        for (const RawObservation* o = begin; o != end; ++o) {
+            const int16_t position = positions[o->signal_id];
+            if (position == kNotListed)
+                continue;
+            slots_[static_cast<std::size_t>(position)] = o;  // a repeated signal: the later one wins
+            used = std::max(used, static_cast<std::size_t>(position) + 1);
+        }
+        line_.clear();
+        epoch_text_.assign(letters_[constellation]);
+        epoch_text_.append(number_.integer(begin->satellite_id, 2));
+        line_.place(epoch_text_, kSatelliteColumn);
+        for (std::size_t position = 0; position < used; ++position) {
+            const RawObservation* o = slots_[position];
+            slots_[position] = nullptr;
+            if (o == nullptr)
+                continue;
+            const int32_t field = kFirstFieldColumn + kSignalGroupWidth * static_cast<int32_t>(position);
+            place_value(line_, number_, o->pseudorange, field + kValueWidth - 1);
+            const int32_t phase_field = field + kFieldWidth;
+            if (place_value(line_, number_, o->carrier_phase, phase_field + kValueWidth - 1)) {
+                line_.place(number_.integer(strength_digit(o->signal_strength)),
+                            phase_field + kStrengthOffset);
+            }
+            const int32_t doppler_field = phase_field + kFieldWidth;
+            place_value(line_, number_, static_cast<double>(o->doppler), doppler_field + kValueWidth - 1);
+        }
+        return out_.write(line_.line(), false);
+    }
+
+    ObsOutput& out_;
+    SignalPositions positions_;
+    std::array<std::string, kConstellationSlots> letters_;
+    std::vector<const RawObservation*> slots_;
+    RinexLineBuilder line_;
+    NumberText number_;
+    std::string epoch_text_;
+};
+
+bool differs(double a, double b) {
+    return !(a == b);
+}  // a NaN differs from everything
+
+bool new_site(const BaseStationInfo& old_site, const BaseStationInfo& new_site) {
+    return old_site.station_id != new_site.station_id || differs(old_site.ecef_x, new_site.ecef_x) ||
+           differs(old_site.ecef_y, new_site.ecef_y) || differs(old_site.ecef_z, new_site.ecef_z);
+}
+
+}  // namespace
+
+uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted) {
+    sorted.assign(epoch.begin(), epoch.end());
+    std::stable_sort(sorted.begin(), sorted.end(), [](const RawObservation& a, const RawObservation& b) {
+        if (a.gnss_id != b.gnss_id)
+            return a.gnss_id < b.gnss_id;
+        if (a.satellite_id != b.satellite_id)
+            return a.satellite_id < b.satellite_id;
+        return a.signal_id < b.signal_id;
+    });
+    uint32_t satellites = 0;
+    int previous_constellation = -1;
+    int previous_satellite = -1;
+    for (const RawObservation& o : sorted) {
+        if (o.gnss_id != 0 && (o.gnss_id != previous_constellation || o.satellite_id != previous_satellite)) {
+            ++satellites;
+        }
+        previous_constellation = o.gnss_id;
+        previous_satellite = o.satellite_id;
+    }
+    return satellites;
+}
+
+int32_t find_base_station_record(double time_of_week, uint32_t week_number, int32_t start_index,
+                                 const VxpDataStore& store) {
+    const Sequence<BaseStationInfo>& sites = store.base_station_records();
+    const double epoch_time = time_of_week + static_cast<double>(week_number) * SECONDS_PER_WEEK;
+    int32_t index = start_index;
+    for (;;) {
+        const int64_t next = static_cast<int64_t>(index) + 1;
+        if (next < 0 || next >= static_cast<int64_t>(sites.size()))
+            return -1;
+        const BaseStationInfo& site = sites[static_cast<std::size_t>(next)];
+        if (!(epoch_time > site.time_of_week + static_cast<double>(site.week_number) * SECONDS_PER_WEEK)) {
+            return index;
+        }
+        index = static_cast<int32_t>(next);
+    }
+}
+
+bool write_observation_epochs(ObsOutput& out, int32_t receiver_index, const VxpDataStore& store,
+                              const SignalPresence& signals) {
+    EpochWriter writer(out, signals);
+    const Sequence<BaseStationInfo>& sites = store.base_station_records();
+    const bool fixed_site = receiver_index == OBS_FIXED_SITE_RECEIVER;
+    int32_t site_in_force = 0;
+    std::vector<RawObservation> sorted;
+    for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
+        const uint32_t satellites = prepare_epoch(epoch, sorted);
+        if (sorted.empty())
+            continue;
+        const RawObservation& first = sorted.front();
+        if (fixed_site) {
+            const int32_t found =
+                find_base_station_record(first.time_of_week, first.week_number, site_in_force, store);
+            if (found > 0) {
+                const BaseStationInfo& old_site = sites[static_cast<std::size_t>(site_in_force)];
+                const BaseStationInfo& found_site = sites[static_cast<std::size_t>(found)];
+                site_in_force = found;
+                if (new_site(old_site, found_site) && !writer.write_event(found_site))
+                    return false;
+            }
+        }
+        if (!writer.write_epoch_line(first, satellites) || !writer.write_data_lines(sorted))
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,341 @@
+// The observation file of one receiver: opening and closing it, its header, and the messages
+// and outcomes of every way it can end. The epoch records are in obs_epochs.cpp.
+#include <bitset>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/run_settings.h"
+#include "rinex/codes.h"
+#include "rinex/gnss_time.h"
+#include "rinex/line.h"
+#include "rinex/naming.h"
+#include "rinex/obs_output.h"
+#include "rinex/obs_writer.h"
+
+namespace {
+
+// A name shorter than this cannot be a long RINEX name; nothing is written for it.
+constexpr std::size_t kShortestFileName = 34;
+// stdio buffer of the output file: few, large writes for logs of millions of epochs.
+constexpr std::size_t kFileBufferSize = 1 << 20;
+
+constexpr const char* kFormatVersion = "3.05";
+constexpr int32_t kVersionColumn = 6;  // F9.2 in columns 1-9
+constexpr int32_t kFileTypeColumn = 21;
+constexpr int32_t kSystemColumn = 41;
+constexpr int32_t kProgramColumn = 1;
+constexpr int32_t kRunByColumn = 21;
+constexpr int32_t kDateColumn = 41;
+constexpr int32_t kObserverColumn = 1;
+constexpr int32_t kAgencyColumn = 21;
+constexpr int32_t kMarkerColumn = 1;
+constexpr int32_t kPositionXColumn = 2;
+constexpr int32_t kPositionYColumn = 16;
+constexpr int32_t kPositionZColumn = 30;
+constexpr int32_t kAntennaHeightColumn = 9;
+constexpr int32_t kAntennaEastColumn = 23;
+constexpr int32_t kAntennaNorthColumn = 37;
+// TIME OF FIRST OBS: 5I6, F13.7, 5X, A3.
+constexpr int32_t kFirstYearColumn = 1;
+constexpr int32_t kFirstMonthColumn = 9;
+constexpr int32_t kFirstDayColumn = 15;
+constexpr int32_t kFirstHourColumn = 21;
+constexpr int32_t kFirstMinuteColumn = 27;
+constexpr int32_t kFirstSecondColumn = 32;
+constexpr int32_t kTimeSystemColumn = 49;
+// SYS / # / OBS TYPES: A1, 2X, I3, 13(1X, A3); continuation lines leave columns 1-6 blank.
+constexpr int32_t kTypeCountColumn = 4;
+constexpr int32_t kFirstTypeColumn = 8;
+constexpr int32_t kTypeStep = 4;
+constexpr std::size_t kTypesPerLine = 13;
+// SYS / PHASE SHIFT: A1, 1X, A3.
+constexpr int32_t kPhaseTypeColumn = 3;
+// GLONASS SLOT / FRQ #: I3, 1X, 8(A1, I2.2, 1X, I2, 1X).
+constexpr int32_t kSlotCountColumn = 2;
+constexpr int32_t kFirstSlotColumn = 5;
+constexpr int32_t kFirstFrequencyColumn = 9;
+constexpr int32_t kSlotStep = 7;
+constexpr std::size_t kSlotsPerLine = 8;
+
+constexpr const char* kMovingMarker = "GROUND_CRAFT";
+constexpr const char* kFixedMarker = "GEODETIC";
+
+std::string format(const char* pattern, double value) {
+    char text[512];
+    std::snprintf(text, sizeof text, pattern, value);
+    return text;
+}
+
+std::string format(const char* pattern, int value) {
+    char text[32];
+    std::snprintf(text, sizeof text, pattern, value);
+    return text;
+}
+
+void log_line(const std::string& text) {
+    run_settings.console_log << text << '\n';
+    flush_console_log();
+}
+
+// Builds one header line at a time and writes it wrapped to 80 columns.
+class HeaderLines {
+  public:
+    explicit HeaderLines(ObsOutput& out) : out_(out) {}
+
+    HeaderLines& at(int32_t column, std::string_view text) {
+        builder_.place(text, column);
+        return *this;
+    }
+    bool label(std::string_view text) {
+        builder_.place(text, RINEX_LABEL_COLUMN);
+        const bool written = out_.write(builder_.line(), true);
+        builder_.clear();
+        return written;
+    }
+
+  private:
+    ObsOutput& out_;
+    RinexLineBuilder builder_;
+};
+
+// How the header ended: complete, stopped by its content, or stopped by a failed write.
+enum class HeaderEnd { complete, content_error, write_error };
+
+bool write_site_lines(HeaderLines& lines, const BaseStationInfo& site) {
+    return lines.at(kMarkerColumn, std::to_string(site.station_id)).label("MARKER NAME") &&
+           lines.at(kPositionXColumn, format("% .4f", site.ecef_x))
+               .at(kPositionYColumn, format("% .4f", site.ecef_y))
+               .at(kPositionZColumn, format("% .4f", site.ecef_z))
+               .label("APPROX POSITION XYZ") &&
+           lines.at(kAntennaHeightColumn, format("%.4f", static_cast<double>(site.antenna_height)))
+               .at(kAntennaEastColumn, "0.0000")
+               .at(kAntennaNorthColumn, "0.0000")
+               .label("ANTENNA: DELTA H/E/N");
+}
+
+bool write_first_time_line(HeaderLines& lines, const RawObservation& first) {
+    const CalendarTime t = gps_to_calendar(first.time_of_week, first.week_number);
+    return lines.at(kFirstYearColumn, format("%i", t.year))
+        .at(kFirstMonthColumn, format("%02i", t.month))
+        .at(kFirstDayColumn, format("%02i", t.day))
+        .at(kFirstHourColumn, format("%02i", t.hour))
+        .at(kFirstMinuteColumn, format("%02i", t.minute))
+        .at(kFirstSecondColumn, format("%02.7f", t.second))
+        .at(kTimeSystemColumn, "GPS")
+        .label("TIME OF FIRST OBS");
+}
+
+// The letter and the codes of one constellation, or the error line when a table has no row.
+struct ConstellationCodes {
+    std::string letter;
+    std::vector<std::string> codes;
+    const char* error = nullptr;
+};
+
+ConstellationCodes lookup_codes(uint8_t constellation, const std::vector<uint8_t>& signals) {
+    ConstellationCodes result;
+    const auto letter = vxp_constellation_letters.find(constellation);
+    if (letter == vxp_constellation_letters.end()) {
+        result.error = "ERROR: Failed to map VXP constellation to RINEX code!";
+        return result;
+    }
+    result.letter = letter->second;
+    for (uint8_t signal : signals) {
+        const auto code = vxp_signal_codes.find(signal);
+        if (code == vxp_signal_codes.end()) {
+            result.error = "ERROR: Failed to map VXP signal code to RINEX code!";
+            return result;
+        }
+        result.codes.push_back(code->second);
+    }
+    return result;
+}
+
+// One constellation's types: pseudorange, carrier phase and Doppler of each signal, thirteen
+// to a line, further lines continuing under the same label.
+bool write_observation_types(HeaderLines& lines, const ConstellationCodes& system) {
+    std::vector<std::string> types;
+    for (const std::string& code : system.codes) {
+        types.push_back("C" + code);
+        types.push_back("L" + code);
+        types.push_back("D" + code);
+    }
+    lines.at(1, system.letter).at(kTypeCountColumn, format("%3i", static_cast<int>(types.size())));
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const int32_t slot = static_cast<int32_t>(i % kTypesPerLine);
+        lines.at(kFirstTypeColumn + kTypeStep * slot, types[i]);
+        const bool line_full = slot == static_cast<int32_t>(kTypesPerLine) - 1;
+        if ((line_full || i + 1 == types.size()) && !lines.label("SYS / # / OBS TYPES"))
+            return false;
+    }
+    return true;
+}
+
+// Observation types and phase shifts of every constellation, in that order.
+HeaderEnd write_signal_lines(HeaderLines& lines, const SignalPresence& signals) {
+    std::vector<ConstellationCodes> systems;
+    for (const auto& [constellation, list] : signals) {
+        ConstellationCodes system = lookup_codes(constellation, list);
+        if (system.error != nullptr) {
+            log_line(system.error);
+            return HeaderEnd::content_error;
+        }
+        if (!write_observation_types(lines, system))
+            return HeaderEnd::write_error;
+        systems.push_back(std::move(system));
+    }
+    for (const ConstellationCodes& system : systems) {
+        for (const std::string& code : system.codes) {
+            if (!lines.at(1, system.letter).at(kPhaseTypeColumn, "L" + code).label("SYS / PHASE SHIFT")) {
+                return HeaderEnd::write_error;
+            }
+        }
+    }
+    return HeaderEnd::complete;
+}
+
+bool write_glonass_lines(HeaderLines& lines, const GlonassSlots& slots) {
+    if (!lines.label("GLONASS COD/PHS/BIS"))
+        return false;
+    for (std::size_t k = 0; k < slots.size(); ++k) {
+        const int32_t place = static_cast<int32_t>(k % kSlotsPerLine);
+        if (k == 0)
+            lines.at(kSlotCountColumn, std::to_string(slots.size()));
+        lines.at(kFirstSlotColumn + kSlotStep * place, format("R%02i", slots[k].second))
+            .at(kFirstFrequencyColumn + kSlotStep * place, format("%i", slots[k].first));
+        const bool line_full = place == static_cast<int32_t>(kSlotsPerLine) - 1;
+        if ((line_full || k + 1 == slots.size()) && !lines.label("GLONASS SLOT / FRQ #"))
+            return false;
+    }
+    return true;
+}
+
+HeaderEnd write_header(ObsOutput& out, int32_t receiver_index, const VxpDataStore& store,
+                       SignalPresence& signals) {
+    HeaderLines lines(out);
+    const bool fixed_site = receiver_index == OBS_FIXED_SITE_RECEIVER;
+    const bool opening_written =
+        lines.at(kVersionColumn, kFormatVersion)
+            .at(kFileTypeColumn, "OBSERVATION DATA")
+            .at(kSystemColumn, "MIXED")
+            .label("RINEX VERSION / TYPE") &&
+        lines.at(kProgramColumn, run_settings.version_text)
+            .at(kRunByColumn, "N/A")
+            .at(kDateColumn, rinex_creation_stamp())
+            .label("PGM / RUN BY / DATE") &&
+        lines.at(kObserverColumn, "Observer").at(kAgencyColumn, "Agency").label("OBSERVER / AGENCY") &&
+        lines.at(kMarkerColumn, fixed_site ? kFixedMarker : kMovingMarker).label("MARKER TYPE");
+    if (!opening_written)
+        return HeaderEnd::write_error;
+
+    const Sequence<BaseStationInfo>& sites = store.base_station_records();
+    if (fixed_site && !sites.empty() && !write_site_lines(lines, sites[0]))
+        return HeaderEnd::write_error;
+    if (!write_first_time_line(lines, store.receiver_raw_epochs(receiver_index)[0][0])) {
+        return HeaderEnd::write_error;
+    }
+
+    signals = collect_signals_present(receiver_index, store);
+    if (signals.empty()) {
+        log_line("ERROR: Signal map could not be generated from VXP data for GNSS" +
+                 std::to_string(receiver_index) + "!");
+        return HeaderEnd::content_error;
+    }
+    const HeaderEnd signal_end = write_signal_lines(lines, signals);
+    if (signal_end != HeaderEnd::complete)
+        return signal_end;
+    if (!write_glonass_lines(lines, collect_glonass_slots(receiver_index, store)))
+        return HeaderEnd::write_error;
+    return lines.label("END OF HEADER") ? HeaderEnd::complete : HeaderEnd::write_error;
+}
+
+WriterOutcome file_error(const std::string& name, int error) {
+    WriterOutcome outcome;
+    outcome.status = WriterOutcome::Status::file_error;
+    outcome.file_name = name;
+    outcome.reason = std::strerror(error != 0 ? error : EIO);
+    return outcome;
+}
+
+// Closes the file; a failed flush or close turns a complete file into a file error.
+int close_file(ObsOutput& out) {
+    int error = out.error;
+    if (std::fflush(out.file) != 0 && error == 0)
+        error = errno != 0 ? errno : EIO;
+    if (std::ferror(out.file) != 0 && error == 0)
+        error = EIO;
+    if (std::fclose(out.file) != 0 && error == 0)
+        error = errno != 0 ? errno : EIO;
+    out.file = nullptr;
+    return error;
+}
+
+}  // namespace
+
+SignalPresence collect_signals_present(int32_t receiver_index, const VxpDataStore& store) {
+    SignalPresence signals;
+    // Which signals each constellation already lists: one test per observation, however many.
+    std::vector<std::bitset<256>> listed(256);
+    for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
+        for (const RawObservation& observation : epoch) {
+            if (observation.gnss_id == 0)
+                continue;
+            std::vector<uint8_t>& list = signals[observation.gnss_id];
+            if (listed[observation.gnss_id].test(observation.signal_id))
+                continue;
+            listed[observation.gnss_id].set(observation.signal_id);
+            list.push_back(observation.signal_id);
+        }
+    }
+    return signals;
+}
+
+GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& store) {
+    GlonassSlots slots;
+    for (const Sequence<GlonassEphemeris>& slot : store.receiver_glonass_ephemerides(receiver_index)) {
+        if (slot.empty())
+            continue;
+        slots.emplace_back(static_cast<int32_t>(slot[0].frequency_number),
+                           static_cast<int32_t>(slot[0].satellite_id));
+    }
+    return slots;
+}
+
+WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store) {
+    WriterOutcome outcome;
+    const std::string name = make_rinex_file_name(false, receiver_index, store);
+    if (name.size() < kShortestFileName) {
+        outcome.status = WriterOutcome::Status::skipped;
+        return outcome;
+    }
+    outcome.file_name = name;
+
+    ObsOutput out;
+    out.file = std::fopen(name.c_str(), "wb");
+    if (out.file == nullptr)
+        return file_error(name, errno);
+    std::vector<char> file_buffer(kFileBufferSize);
+    std::setvbuf(out.file, file_buffer.data(), _IOFBF, file_buffer.size());
+
+    log_line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index) + "... ");
+
+    SignalPresence signals;
+    const HeaderEnd header_end = write_header(out, receiver_index, store, signals);
+    if (header_end == HeaderEnd::content_error) {
+        const int error = close_file(out);
+        if (error != 0)
+            return file_error(name, error);
+        outcome.status = WriterOutcome::Status::content_error;
+        return outcome;
+    }
+    if (header_end == HeaderEnd::complete)
+        write_observation_epochs(out, receiver_index, store, signals);
+    const int error = close_file(out);
+    if (error != 0)
+        return file_error(name, error);
+    log_line("done.");
+    return outcome;
+}
