@@ -249,20 +249,3 @@ TEST_F(DeviceFraming, FindGivesTheFirstEntryOfTheSet) {
     // Outside a command exchange the reply entry answers to no set.
     EXPECT_EQ(vxp_device_find_callback(&device, 0x0D, &user, &callback), 1);
 }
-
-TEST_F(DeviceFraming, InitLeavesOnlyTheReplyEntryInTheTable) {
-    vxp_device fresh{};
-    SimulatedDevice other;
-    ASSERT_TRUE(other.ok());
-    ASSERT_EQ(vxp_device_init_path(other.path().c_str(), 9600, &fresh, 250), 0);
-    EXPECT_EQ(fresh.timeout_ms, 250u);
-    EXPECT_EQ(fresh.callbacks[VXP_DEVICE_REPLY_ENTRY], &vxp_command_reply_callback);
-    EXPECT_EQ(fresh.callback_users[VXP_DEVICE_REPLY_ENTRY], &fresh);
-    for (uint32_t entry = 0; entry < VXP_DEVICE_CALLBACK_ENTRIES; ++entry) {
-        EXPECT_EQ(fresh.callback_sets[entry], 0) << entry;
-        if (entry != VXP_DEVICE_REPLY_ENTRY) {
-            EXPECT_EQ(fresh.callbacks[entry], nullptr) << entry;
-        }
-    }
-    EXPECT_EQ(vxp_device_close(&fresh), 0);
-}
