@@ -1,0 +1,213 @@
+// GPS, Galileo and GLONASS navigation records: every value in one 19-column exponent format,
+// four values per line, placed by the shared line composer.
+#include "rinex/nav_records.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "rinex/gnss_time.h"
+#include "rinex/line.h"
+
+namespace {
+
+// Record layout: line k of a record starts at position 80 * k + 1 of one composed text.
+constexpr int32_t kLineWidth = 80;
+constexpr int32_t kEpochColumn = 5;
+constexpr int32_t kFirstValueColumn = 24;  // first clock value of line 0
+constexpr int32_t kOrbitFirstColumn = 5;   // first value of a broadcast-orbit line
+constexpr int32_t kLastValueColumn = 62;   // fourth value of a line
+constexpr int32_t kValueFieldWidth = 19;   // "% 0.12e"
+constexpr int kNavValuePrecision = 12;
+
+// Fixed GPS slots.
+constexpr double kGpsCodesOnL2 = 2.0;
+constexpr double kGpsL2PDataFlag = 0.0;
+constexpr int kGpsUraIndexWritten = 0;
+// Transmission time of message: not known from the record.
+constexpr double kTransmissionTimeUnknown = 999999999.999;
+
+// Fixed Galileo slots.
+constexpr double kGalileoDataSources = 514.0;  // bits 1 and 9
+constexpr double kGalileoSisaMetres = 2.0;
+constexpr double kGalileoHealth = 0.0;
+constexpr double kGalileoBgdE5aE1 = 0.0;
+constexpr double kGalileoBgdE5bE1 = 0.0;
+
+// GLONASS times: the reference time tb is Moscow time (UTC + 3 h) of day.
+constexpr double kSecondsPerDay = 86400.0;
+constexpr uint32_t kSecondsPerDayU32 = 86400u;
+constexpr double kMoscowMinusUtcSeconds = 10800.0;
+constexpr double kHalfDaySeconds = 43200.0;
+constexpr double kMetresPerKilometre = 1000.0;
+
+// Collects the items of one record: satellite code, epoch, then the values in reading order.
+class RecordLayout {
+  public:
+    RecordLayout(const char* system_letter, int satellite_id, const CalendarTime& epoch) {
+        char code[16];
+        std::snprintf(code, sizeof code, "%s%02i", system_letter, satellite_id);
+        items_.push_back({code, 1});
+        // Whole seconds: the fraction is dropped, as in every navigation epoch.
+        char text[48];
+        std::snprintf(text, sizeof text, "%i %02i %02i %02i %02i %02i", epoch.year, epoch.month, epoch.day,
+                      epoch.hour, epoch.minute, static_cast<int>(epoch.second));
+        items_.push_back({text, kEpochColumn});
+    }
+
+    void value(double v) {
+        items_.push_back({format_nav_value(v), column_});
+        advance();
+    }
+    // An empty slot: stays blank, the next value goes where it would have after a value.
+    void skip() { advance(); }
+
+    std::string text() const { return compose_rinex_line(items_); }
+
+  private:
+    void advance() {
+        const int32_t column_in_line = (column_ - 1) % kLineWidth + 1;
+        column_ += column_in_line == kLastValueColumn ? kLineWidth - kLastValueColumn + kOrbitFirstColumn
+                                                      : kValueFieldWidth;
+    }
+
+    std::vector<RinexLineItem> items_;
+    int32_t column_ = kFirstValueColumn;
+};
+
+// Day of the GPS week of a time stamp; stamps that are not finite count as day 0, and the value
+// is kept inside the 32-bit range so that damaged stamps cannot overflow the conversion.
+int32_t day_count_of(double time_of_week) {
+    if (!std::isfinite(time_of_week))
+        return 0;
+    const double day = std::floor(time_of_week / kSecondsPerDay);
+    constexpr double kMaxDay = 2147483647.0;
+    constexpr double kMinDay = -2147483648.0;
+    if (day > kMaxDay)
+        return INT32_MAX;
+    if (day < kMinDay)
+        return INT32_MIN;
+    return static_cast<int32_t>(day);
+}
+
+}  // namespace
+
+std::string format_signed_scientific(double value, int precision) {
+    char buffer[64];
+    buffer[0] = ' ';
+    const auto result =
+        std::to_chars(buffer + 1, buffer + sizeof buffer, value, std::chars_format::scientific, precision);
+    if (result.ec != std::errc{})
+        return std::string();
+    // to_chars writes the "-" itself; a non-negative value gets the blank that "% " would print.
+    const char* begin = std::signbit(value) ? buffer + 1 : buffer;
+    return std::string(begin, static_cast<const char*>(result.ptr));
+}
+
+std::string format_nav_value(double value) {
+    return format_signed_scientific(value, kNavValuePrecision);
+}
+
+double ura_index_to_metres(int index) {
+    constexpr int kLastHalfStepIndex = 6;
+    if (index <= kLastHalfStepIndex)
+        return std::pow(2.0, 1.0 + index / 2.0);
+    return std::pow(2.0, index - 2);
+}
+
+std::string kepler_record_text(const GpsEphemeris& e, EphemerisSystem system) {
+    const bool galileo = system == EphemerisSystem::galileo;
+    RecordLayout record(galileo ? "E" : "G", e.satellite_id, gps_to_calendar(e.t_oc, e.week_number));
+    record.value(e.af0);
+    record.value(e.af1);
+    record.value(e.af2);
+
+    record.value(e.iode);  // IODE, or Galileo IODnav
+    record.value(e.crs);
+    record.value(e.delta_mean_motion);
+    record.value(e.mean_anomaly);
+
+    record.value(e.cuc);
+    record.value(e.eccentricity);
+    record.value(e.cus);
+    record.value(std::sqrt(e.a));
+
+    record.value(e.t_oe);
+    record.value(e.cic);
+    record.value(e.right_ascension);
+    record.value(e.cis);
+
+    record.value(e.inclination);
+    record.value(e.crc);
+    record.value(e.argument_of_perigee);
+    record.value(e.right_ascension_rate);
+
+    record.value(e.inclination_rate);
+    if (galileo) {
+        record.value(kGalileoDataSources);
+        record.value(e.week_number);
+        record.skip();
+
+        record.value(kGalileoSisaMetres);
+        record.value(kGalileoHealth);
+        record.value(kGalileoBgdE5aE1);
+        record.value(kGalileoBgdE5bE1);
+    } else {
+        record.value(kGpsCodesOnL2);
+        record.value(e.week_number);
+        record.value(kGpsL2PDataFlag);
+
+        record.value(ura_index_to_metres(kGpsUraIndexWritten));
+        record.value(e.health);
+        record.value(e.t_gd);
+        record.value(e.iodc);
+    }
+    record.value(kTransmissionTimeUnknown);
+    return record.text();
+}
+
+double glonass_epoch_seconds(const GlonassEphemeris& e) {
+    const int32_t day_count = day_count_of(e.time_of_week);
+    double utc_time_of_day = static_cast<double>(e.tb) - kMoscowMinusUtcSeconds;
+    // Before 03:00 Moscow time it is still the previous UTC day: 21:00-24:00 UTC of the stamp's day.
+    if (utc_time_of_day < 0.0)
+        utc_time_of_day += kSecondsPerDay;
+    double epoch = utc_time_of_day + static_cast<double>(day_count) * kSecondsPerDay;
+    // An ephemeris is received close to its reference time, but around UTC midnight the two can
+    // fall on different days (received 23:50 for 00:00, or 00:05 for 23:45); the reference time
+    // is then the one within half a day of the stamp.
+    if (std::isfinite(e.time_of_week)) {
+        if (epoch - e.time_of_week > kHalfDaySeconds)
+            epoch -= kSecondsPerDay;
+        if (e.time_of_week - epoch > kHalfDaySeconds)
+            epoch += kSecondsPerDay;
+    }
+    return epoch;
+}
+
+std::string glonass_record_text(const GlonassEphemeris& e) {
+    RecordLayout record("R", e.satellite_id, gps_to_calendar(glonass_epoch_seconds(e), e.week_number));
+    // Seconds of the week: unsigned 32-bit like the fields it is made of.
+    const uint32_t message_frame_time =
+        static_cast<uint32_t>(day_count_of(e.time_of_week)) * kSecondsPerDayU32 + e.tk;
+    // The clock bias is written as -tau_n; a zero bias prints as 0, not as -0.
+    record.value(0.0 - e.tau_n);
+    record.value(e.gamma);
+    record.value(static_cast<double>(message_frame_time));
+
+    record.value(e.x / kMetresPerKilometre);
+    record.value(static_cast<double>(e.vx) / kMetresPerKilometre);
+    record.value(static_cast<double>(e.ax) / kMetresPerKilometre);
+    record.value(e.health);
+
+    record.value(e.y / kMetresPerKilometre);
+    record.value(static_cast<double>(e.vy) / kMetresPerKilometre);
+    record.value(static_cast<double>(e.ay) / kMetresPerKilometre);
+    record.value(e.frequency_number);
+
+    record.value(e.z / kMetresPerKilometre);
+    record.value(static_cast<double>(e.vz) / kMetresPerKilometre);
+    record.value(static_cast<double>(e.az) / kMetresPerKilometre);
+    record.value(e.age);
+    return record.text();
+}

@@ -1,0 +1,170 @@
+// GPS, Galileo and GLONASS records as they reach the file: every line compared whole.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "nav_test_support.h"
+#include "rinex/line.h"
+#include "rinex/nav_records.h"
+
+namespace {
+
+using nav_test::galileo_e02;
+using nav_test::glonass_r05;
+using nav_test::gps_g01;
+
+// The lines a record text becomes in the file (cut into 80-column lines by the line writer).
+std::vector<std::string> file_lines(const std::string& record_text) {
+    std::FILE* file = std::tmpfile();
+    EXPECT_NE(file, nullptr);
+    EXPECT_TRUE(write_rinex_line(file, record_text, true));
+    std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
+    std::rewind(file);
+    EXPECT_EQ(std::fread(text.data(), 1, text.size(), file), text.size());
+    std::fclose(file);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    EXPECT_EQ(start, text.size()) << "text after the last line feed";
+    return lines;
+}
+
+std::string epoch_of(const std::vector<std::string>& lines) {
+    return lines.at(0).substr(4, 19);
+}
+
+TEST(GpsRecord, EightLinesOfTheBroadcastSet) {
+    const std::vector<std::string>& expected = nav_test::kG01Lines;
+    const auto lines = file_lines(kepler_record_text(gps_g01(), EphemerisSystem::gps));
+    EXPECT_EQ(lines, expected);
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        EXPECT_EQ(lines[i].size(), 80u) << i;
+}
+
+TEST(GpsRecord, HealthIodcAndGroupDelayTakeTheirSlots) {
+    GpsEphemeris e = gps_g01();
+    e.health = 63;
+    e.iodc = 255;
+    e.t_gd = -1.955777406693e-08;
+    const auto lines = file_lines(kepler_record_text(e, EphemerisSystem::gps));
+    EXPECT_EQ(lines.at(6),
+              "     2.000000000000e+00 6.300000000000e+01-1.955777406693e-08 2.550000000000e+02");
+}
+
+TEST(GalileoRecord, BlankFourthSlotOnLineFiveAndFixedLineSix) {
+    const std::vector<std::string>& expected = nav_test::kE02Lines;
+    EXPECT_EQ(file_lines(kepler_record_text(galileo_e02(), EphemerisSystem::galileo)), expected);
+}
+
+TEST(KeplerRecord, SatelliteCodeAndEpoch) {
+    GpsEphemeris e = gps_g01();
+    e.satellite_id = 0;
+    e.week_number = 2000;
+    e.t_oc = 86416.0;
+    auto lines = file_lines(kepler_record_text(e, EphemerisSystem::gps));
+    EXPECT_EQ(lines.at(0).substr(0, 4), "G00 ");
+    EXPECT_EQ(epoch_of(lines), "2018 05 07 00 00 16");
+    // The fraction of a second is dropped, never rounded up.
+    e.satellite_id = 5;
+    e.t_oc = 86416.9995;
+    lines = file_lines(kepler_record_text(e, EphemerisSystem::galileo));
+    EXPECT_EQ(lines.at(0).substr(0, 4), "E05 ");
+    EXPECT_EQ(epoch_of(lines), "2018 05 07 00 00 16");
+}
+
+TEST(KeplerRecord, SquareRootOfTheSemiMajorAxis) {
+    GpsEphemeris e = gps_g01();
+    e.a = 26560000.0;
+    EXPECT_EQ(file_lines(kepler_record_text(e, EphemerisSystem::gps)).at(2).substr(61),
+              " 5.153639490690e+03");
+}
+
+TEST(GlonassRecord, FourLinesInKilometres) {
+    const std::vector<std::string>& expected = nav_test::kR05Lines;
+    const std::string text = glonass_record_text(glonass_r05());
+    EXPECT_EQ(text.size(), 321u);
+    EXPECT_EQ(file_lines(text), expected);
+}
+
+TEST(GlonassRecord, SignedFrequencyHealthAgeAndPosition) {
+    GlonassEphemeris e = glonass_r05();
+    e.frequency_number = -7;
+    e.health = 1;
+    e.age = 3;
+    e.x = 12345678.9;
+    const auto lines = file_lines(glonass_record_text(e));
+    EXPECT_EQ(lines.at(1).substr(4, 19), " 1.234567890000e+04");
+    EXPECT_EQ(lines.at(1).substr(61), " 1.000000000000e+00");
+    EXPECT_EQ(lines.at(2).substr(61), "-7.000000000000e+00");
+    EXPECT_EQ(lines.at(3).substr(61), " 3.000000000000e+00");
+}
+
+TEST(GlonassRecord, MessageFrameTimeInUnsigned32BitSeconds) {
+    GlonassEphemeris e = glonass_r05();
+    e.week_number = 2000;
+    e.time_of_week = 86400.0 + 34000.0;  // day 1
+    e.tb = 45000;
+    e.tk = 34200;
+    EXPECT_EQ(file_lines(glonass_record_text(e)).at(0).substr(61), " 1.206000000000e+05");
+    e.tk = 0xFFFFFFFFu;  // wraps around: 86400 + 2^32 - 1
+    EXPECT_EQ(file_lines(glonass_record_text(e)).at(0).substr(61), " 8.639900000000e+04");
+}
+
+// The epoch is the reference time tb in UTC; the clock bias tau_n stays out of it.
+TEST(GlonassEpoch, ReferenceTimeInUtcWhateverTheClockBias) {
+    GlonassEphemeris e = glonass_r05();
+    e.week_number = 2000;
+    e.tb = 45000;  // 12:30 Moscow time
+    for (double stamp : {86400.0, 86400.0 + 34218.0, 86400.0 + 40000.0}) {
+        for (double tau_n : {0.0, -0.0001, 0.0001}) {
+            e.time_of_week = stamp;
+            e.tau_n = tau_n;
+            const auto lines = file_lines(glonass_record_text(e));
+            EXPECT_EQ(epoch_of(lines), "2018 05 07 09 30 00") << stamp << " " << tau_n;
+            EXPECT_EQ(lines.at(0).substr(23, 19), format_nav_value(tau_n == 0.0 ? 0.0 : -tau_n));
+        }
+    }
+}
+
+struct EpochCase {
+    double time_of_week;
+    uint32_t tb;
+    const char* epoch;
+};
+
+// Moscow times before 03:00 are the previous UTC day; and an ephemeris recorded close to UTC
+// midnight may refer to a time on the other side of it.
+TEST(GlonassEpoch, AroundUtcMidnight) {
+    const EpochCase cases[] = {
+        {86400.0 + 79200.0, 3600, "2018 05 07 22 00 00"},       // stamped 22:00, tb 01:00 Moscow
+        {86400.0 + 75605.0, 0, "2018 05 07 21 00 00"},          // stamped 21:00:05, tb 00:00 Moscow
+        {86400.0 + 86100.0, 10799, "2018 05 07 23 59 59"},      // stamped 23:55
+        {86400.0 + 85800.0, 10800, "2018 05 08 00 00 00"},      // stamped 23:50 for 00:00
+        {2 * 86400.0 + 300.0, 9900, "2018 05 07 23 45 00"},     // stamped 00:05 for 23:45
+        {6 * 86400.0 + 85800.0, 10800, "2018 05 13 00 00 00"},  // Saturday 23:50, next week's 00:00
+        {300.0, 9900, "2018 05 05 23 45 00"},                   // Sunday 00:05, last week's 23:45
+        {3 * 86400.0 + 36000.0, 47700, "2018 05 09 10 15 00"},
+    };
+    for (const EpochCase& c : cases) {
+        GlonassEphemeris e = glonass_r05();
+        e.week_number = 2000;
+        e.time_of_week = c.time_of_week;
+        e.tb = c.tb;
+        EXPECT_EQ(epoch_of(file_lines(glonass_record_text(e))), c.epoch) << c.time_of_week << " " << c.tb;
+    }
+}
+
+TEST(GlonassEpoch, DamagedStampStillGivesARecord) {
+    GlonassEphemeris e = glonass_r05();
+    for (double stamp : {std::nan(""), 1e300, -1e300}) {
+        e.time_of_week = stamp;
+        EXPECT_EQ(file_lines(glonass_record_text(e)).size(), 4u) << stamp;
+    }
+}
+
+}  // namespace
