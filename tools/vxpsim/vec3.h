@@ -1,0 +1,22 @@
+// Three-component vector of the simulator's geometry (ECEF metres, m/s, body-frame values).
+#pragma once
+
+#include <cmath>
+
+struct Vec3 {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+
+    Vec3 operator+(const Vec3& o) const { return {x + o.x, y + o.y, z + o.z}; }
+    Vec3 operator-(const Vec3& o) const { return {x - o.x, y - o.y, z - o.z}; }
+    Vec3 operator*(double s) const { return {x * s, y * s, z * s}; }
+    Vec3& operator+=(const Vec3& o) {
+        x += o.x;
+        y += o.y;
+        z += o.z;
+        return *this;
+    }
+    double dot(const Vec3& o) const { return x * o.x + y * o.y + z * o.z; }
+    double norm() const { return std::sqrt(dot(*this)); }
+};
