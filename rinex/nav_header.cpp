@@ -21,8 +21,7 @@ namespace {
 constexpr std::size_t kMinNavigationNameLength = 34;
 constexpr int kIonoPrecision = 4;  // "% .4e"
 
-// Header columns (1-based) and labels.
-constexpr int32_t kLabelColumn = 61;
+// Header columns (1-based); every label starts in RINEX_LABEL_COLUMN.
 constexpr int32_t kVersionColumn = 6;
 constexpr int32_t kFileTypeColumn = 21;
 constexpr int32_t kSystemColumn = 41;
@@ -62,7 +61,7 @@ void append_distinct(const Slots& slots, Append append) {
 }
 
 std::string header_label_line(std::vector<RinexLineItem> items, const char* label) {
-    items.push_back({label, kLabelColumn});
+    items.push_back({label, RINEX_LABEL_COLUMN});
     return compose_rinex_line(items);
 }
 
