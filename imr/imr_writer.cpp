@@ -11,10 +11,10 @@
 
 #include "driver/run_settings.h"
 #include "imr/imr_format.h"
+#include "rinex/gnss_time.h"
 
 namespace {
 
-inline constexpr double kSecondsPerWeek = 604800.0;
 // Records buffered before one fwrite: 8192 x 32 bytes = 256 KiB per write.
 inline constexpr std::size_t kRecordsPerBlock = 8192;
 
@@ -38,7 +38,7 @@ double data_rate(const VxpDataStore& store) {
         if (have_previous && counts_for_rate(previous) && counts_for_rate(current)) {
             double interval = current.time_of_week - previous.time_of_week;
             if (interval < 0.0)
-                interval += kSecondsPerWeek;
+                interval += SECONDS_PER_WEEK;
             if (interval > 0.0 && interval < smallest)
                 smallest = interval;
         }
