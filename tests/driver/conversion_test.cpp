@@ -147,10 +147,10 @@ TEST_F(Conversion, AFullDiskIsReportedForEveryRinexFile) {
 
 TEST_F(Conversion, AnImrFileThatCannotBeCreated) {
     fs::create_directory(dir / "in" / "day.imr");
-    EXPECT_EQ(run({"-inertial_data", "novatel"}, kFailureStatus),
-              kLoad + Lines{"Using leap seconds from binary data = 17"} + kWriteAllRinex +
-                  Lines{kImuWarning, "Error: could not write in/day.imr: Is a directory",
-                        "Error writing novatel inertial data file!"});
+    const Lines expected = kLoad + Lines{"Using leap seconds from binary data = 17"} + kWriteAllRinex +
+                           Lines{kImuWarning, "Error: could not write in/day.imr: Is a directory",
+                                 "Error writing novatel inertial data file!"};
+    EXPECT_EQ(run({"-inertial_data", "novatel"}, kFailureStatus), expected);
 }
 
 TEST_F(Conversion, AnImrFileOnAFullDisk) {
