@@ -376,7 +376,8 @@ void keep_whole_packet(VxpDataStore& store, Sequence<TimeIndexed<RawPacketCopy>>
 }  // namespace
 
 void VxpDataStore::route_packet(uint8_t* packet, uint16_t size, uint8_t kind) {
-    if (packet == nullptr)
+    // Every event of the parser comes with at least the packet header.
+    if (packet == nullptr || size < VXP_HEADER_SIZE)
         return;
     if (kind == VXP_PACKET_CHECKSUM_ERROR) {
         // The set byte of a damaged packet is trusted as received.

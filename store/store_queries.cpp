@@ -14,6 +14,12 @@ constexpr uint32_t kNoPosition = 0xFFFFFFFFu;
 // Bits of GpsTimestamp::valid_flags that mark a usable time tag.
 constexpr uint16_t kTimeValidMask = 0x0003u;
 
+// Receiver-indexed queries answer absence for an index outside 0..4 rather than read past the
+// per-receiver arrays.
+bool valid_receiver(int receiver_index) {
+    return receiver_index >= 0 && receiver_index < kReceiverCount;
+}
+
 // The time sequence in force for a data family: the shared one (0xD3) when it holds anything.
 const Sequence<GpsTimestamp>& time_sequence_in_use(const Sequence<GpsTimestamp>& shared,
                                                    const Sequence<GpsTimestamp>& own) {
@@ -71,10 +77,12 @@ uint32_t VxpDataStore::gnss_checksum_errors(uint8_t receiver_index) const {
 }
 
 bool VxpDataStore::has_receiver_data(int receiver_index) const {
-    return !raw_epochs[receiver_index].empty();
+    return valid_receiver(receiver_index) && !raw_epochs[receiver_index].empty();
 }
 
 bool VxpDataStore::has_navigation_data(int receiver_index) const {
+    if (!valid_receiver(receiver_index))
+        return false;
     for (const auto& slot : gps_ephemerides[receiver_index]) {
         if (!slot.empty())
             return true;
@@ -150,6 +158,8 @@ bool VxpDataStore::imu_time_at(uint32_t i, GpsTimestamp& out) const {
 }
 
 bool VxpDataStore::gnss_time_at(int receiver_index, uint32_t i, GpsTimestamp& out) const {
+    if (!valid_receiver(receiver_index))
+        return false;
     return time_at(gnss_shared_timestamps[receiver_index], gnss_timestamps[receiver_index], i, out);
 }
 
@@ -158,6 +168,8 @@ bool VxpDataStore::filter_time_at(uint32_t i, GpsTimestamp& out) const {
 }
 
 uint32_t VxpDataStore::first_valid_gnss_time(int receiver_index) const {
+    if (!valid_receiver(receiver_index))
+        return kNoPosition;
     const Sequence<GpsTimestamp>& times =
         time_sequence_in_use(gnss_shared_timestamps[receiver_index], gnss_timestamps[receiver_index]);
     for (std::size_t i = 0; i < times.size(); ++i) {
@@ -208,30 +220,48 @@ bool VxpDataStore::delta_velocity_at(uint32_t t, DeltaVelocityVector& out, bool 
 }
 
 bool VxpDataStore::gnss_record03_at(int r, uint32_t t, GnssRecord03& out, bool exact) {
+    if (!valid_receiver(r))
+        return false;
     return cursor_lookup(gnss_record03[r], gnss_cursors[0][r], t, out, exact);
 }
 bool VxpDataStore::gnss_record05_at(int r, uint32_t t, GnssRecord05& out, bool exact) {
+    if (!valid_receiver(r))
+        return false;
     return cursor_lookup(gnss_record05[r], gnss_cursors[1][r], t, out, exact);
 }
 bool VxpDataStore::gnss_record04_at(int r, uint32_t t, GnssRecord04& out, bool exact) {
+    if (!valid_receiver(r))
+        return false;
     return cursor_lookup(gnss_record04[r], gnss_cursors[2][r], t, out, exact);
 }
 bool VxpDataStore::gnss_record06_at(int r, uint32_t t, GnssRecord06& out, bool exact) {
+    if (!valid_receiver(r))
+        return false;
     return cursor_lookup(gnss_record06[r], gnss_cursors[3][r], t, out, exact);
 }
 bool VxpDataStore::gnss_record0B_at(int r, uint32_t t, GnssRecord0B& out, bool exact) {
+    if (!valid_receiver(r))
+        return false;
     return cursor_lookup(gnss_record0B[r], gnss_cursors[4][r], t, out, exact);
 }
 bool VxpDataStore::gnss_record07_at(int r, uint32_t t, GnssRecord07& out, bool exact) {
+    if (!valid_receiver(r))
+        return false;
     return cursor_lookup(gnss_record07[r], gnss_cursors[5][r], t, out, exact);
 }
 bool VxpDataStore::gnss_record08_at(int r, uint32_t t, GnssRecord08& out, bool exact) {
+    if (!valid_receiver(r))
+        return false;
     return cursor_lookup(gnss_record08[r], gnss_cursors[6][r], t, out, exact);
 }
 bool VxpDataStore::gnss_record0A_at(int r, uint32_t t, GnssRecord0A& out, bool exact) {
+    if (!valid_receiver(r))
+        return false;
     return cursor_lookup(gnss_record0A[r], gnss_cursors[7][r], t, out, exact);
 }
 bool VxpDataStore::gnss_record0D_at(int r, uint32_t t, GnssRecord0D& out, bool exact) {
+    if (!valid_receiver(r))
+        return false;
     return cursor_lookup(gnss_record0D[r], gnss_cursors[8][r], t, out, exact);
 }
 

@@ -154,9 +154,9 @@ TEST(FieldDecoders, RawObservationPseudorangeFromWireBytes) {
     vxp_decode_raw_observation(wire);
     RawObservation o;
     std::memcpy(&o, wire, sizeof o);
-    EXPECT_EQ(o.pseudorange, 100.0);
-    EXPECT_EQ(o.week_number, 2200);
-    EXPECT_EQ(o.carrier_phase, 0.0);
+    EXPECT_EQ(+o.pseudorange, 100.0);
+    EXPECT_EQ(+o.week_number, 2200);
+    EXPECT_EQ(+o.carrier_phase, 0.0);
 }
 
 TEST(FieldDecoders, GlonassFrequencyNumberIsSigned) {
@@ -166,8 +166,8 @@ TEST(FieldDecoders, GlonassFrequencyNumberIsSigned) {
     vxp_decode_glonass_ephemeris(wire);
     GlonassEphemeris e;
     std::memcpy(&e, wire, sizeof e);
-    EXPECT_EQ(e.frequency_number, -7);
-    EXPECT_EQ(e.satellite_id, 5);
+    EXPECT_EQ(+e.frequency_number, -7);
+    EXPECT_EQ(+e.satellite_id, 5);
 }
 
 TEST(FieldDecoders, SensorVectorFromWireBytes) {
@@ -175,9 +175,9 @@ TEST(FieldDecoders, SensorVectorFromWireBytes) {
     vxp_decode_sensor_vector(wire);
     SensorVector v;
     std::memcpy(&v, wire, sizeof v);
-    EXPECT_EQ(v.x, 1.0f);
-    EXPECT_EQ(v.y, -1.0f);
-    EXPECT_EQ(v.z, 0.0f);
+    EXPECT_EQ(+v.x, 1.0f);
+    EXPECT_EQ(+v.y, -1.0f);
+    EXPECT_EQ(+v.z, 0.0f);
 }
 
 }  // namespace

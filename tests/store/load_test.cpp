@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -27,9 +28,9 @@ class LoadFile : public ::testing::Test {
     }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        VxpLogWriter writer;
-        writer.append_raw(bytes.data(), bytes.size());
-        EXPECT_TRUE(writer.write_file(path(name)));
+        std::ofstream out(path(name), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        EXPECT_TRUE(out.good());
         return path(name);
     }
 
@@ -113,10 +114,10 @@ TEST_F(LoadFile, DamagedPacketAndTruncatedTail) {
     EXPECT_EQ(store_->receiver_gps_ephemerides(1)[7].size(), 1u);
     EXPECT_EQ(store_->receiver_gps_ephemerides(1)[9].size(), 1u);
     ASSERT_EQ(store_->imu_timestamps.size(), 2u);
-    EXPECT_EQ(store_->imu_timestamps[1].time_of_week, 2.0);
+    EXPECT_EQ(+store_->imu_timestamps[1].time_of_week, 2.0);
     ASSERT_EQ(store_->scaled_accel.size(), 2u);
-    EXPECT_EQ(store_->scaled_accel[1].record.x, 2.0f);
-    EXPECT_EQ(store_->scaled_accel[1].time_index, 1u);
+    EXPECT_EQ(+store_->scaled_accel[1].record.x, 2.0f);
+    EXPECT_EQ(+store_->scaled_accel[1].time_index, 1u);
 }
 
 TEST_F(LoadFile, GoodPacketsBehindADamagedLengthByteAreDelivered) {
@@ -145,7 +146,7 @@ TEST_F(LoadFile, GoodPacketsBehindADamagedLengthByteAreDelivered) {
     ASSERT_TRUE(second->load_file(write("end.bin", log).c_str()));
     EXPECT_EQ(second->sensor_packet_count, 3u);
     ASSERT_EQ(second->imu_timestamps.size(), 3u);
-    EXPECT_EQ(second->imu_timestamps[2].time_of_week, 3.0);
+    EXPECT_EQ(+second->imu_timestamps[2].time_of_week, 3.0);
     EXPECT_EQ(second->imu_checksum_errors(), 0u);
 }
 
@@ -193,8 +194,8 @@ TEST_F(LoadFile, FileLoadMatchesRoutingThePackets) {
     ASSERT_EQ(loaded->receiver_raw_epochs(3).size(), 30u);
     for (int k = 0; k < 30; ++k) {
         ASSERT_EQ(loaded->receiver_raw_epochs(3)[k].size(), 3u);
-        EXPECT_EQ(loaded->receiver_raw_epochs(3)[k][2].pseudorange, 2.0e7 + k);
-        EXPECT_EQ(loaded->delta_theta[k].time_index, static_cast<uint32_t>(k));
+        EXPECT_EQ(+loaded->receiver_raw_epochs(3)[k][2].pseudorange, 2.0e7 + k);
+        EXPECT_EQ(+loaded->delta_theta[k].time_index, static_cast<uint32_t>(k));
     }
     EXPECT_EQ(loaded->delta_theta.size(), store_->delta_theta.size());
     EXPECT_EQ(loaded->imu_timestamps.size(), 30u);

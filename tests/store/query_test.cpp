@@ -27,13 +27,13 @@ TEST(CursorLookup, ExactAndInexactSemantics) {
     ScaledAccelVector out{};
     EXPECT_FALSE(store->scaled_accel_at(2, out, true));
     EXPECT_TRUE(store->scaled_accel_at(3, out, true));
-    EXPECT_EQ(out.x, 3.0f);  // third element
+    EXPECT_EQ(+out.x, 3.0f);  // third element
     EXPECT_TRUE(store->scaled_accel_at(2, out, false));
-    EXPECT_EQ(out.x, 2.0f);                             // second element
+    EXPECT_EQ(+out.x, 2.0f);                            // second element
     EXPECT_TRUE(store->scaled_accel_at(0, out, true));  // the cursor walks back
-    EXPECT_EQ(out.x, 1.0f);
+    EXPECT_EQ(+out.x, 1.0f);
     EXPECT_TRUE(store->scaled_accel_at(99, out, false));
-    EXPECT_EQ(out.x, 3.0f);
+    EXPECT_EQ(+out.x, 3.0f);
     EXPECT_EQ(store->sensor_cursors[0], 2u);
 }
 
@@ -43,7 +43,7 @@ TEST(CursorLookup, BelowEveryIndex) {
     ScaledAccelVector out{};
     EXPECT_FALSE(store->scaled_accel_at(1, out, true));
     EXPECT_TRUE(store->scaled_accel_at(1, out, false));
-    EXPECT_EQ(out.x, 1.0f);  // the first element
+    EXPECT_EQ(+out.x, 1.0f);  // the first element
 }
 
 TEST(CursorLookup, EmptySequenceAndRisingPass) {
@@ -61,7 +61,7 @@ TEST(CursorLookup, EmptySequenceAndRisingPass) {
         const bool found = store->delta_theta_at(t, theta, true);
         EXPECT_EQ(found, expected[t] >= 0);
         if (found) {
-            EXPECT_EQ(theta.x, expected[t]);
+            EXPECT_EQ(+theta.x, expected[t]);
         }
     }
 }
@@ -76,15 +76,15 @@ TEST(CursorLookup, EachSequenceHasItsOwnCursor) {
     ScaledGyroVector gyro{};
     EXPECT_TRUE(store->scaled_accel_at(2, accel, true));
     EXPECT_TRUE(store->scaled_gyro_at(2, gyro, false));
-    EXPECT_EQ(gyro.x, 9.0f);
+    EXPECT_EQ(+gyro.x, 9.0f);
     EXPECT_EQ(store->sensor_cursors[0], 2u);
     EXPECT_EQ(store->sensor_cursors[1], 0u);
     FilterVector filter{};
     EXPECT_TRUE(store->filter_vector0C_at(7, filter, true));
-    EXPECT_EQ(filter.x, 12.0f);
+    EXPECT_EQ(+filter.x, 12.0f);
     GnssRecord0A record{};
     EXPECT_TRUE(store->gnss_record0A_at(4, 3, record, true));
-    EXPECT_EQ(record.f64_16, 3.0);
+    EXPECT_EQ(+record.f64_16, 3.0);
     EXPECT_FALSE(store->gnss_record0A_at(3, 3, record, false));
 }
 
@@ -96,7 +96,7 @@ TEST(CursorLookup, CursorBeyondAShorterSequenceIsBroughtBack) {
     store->clear();  // keeps the cursor at 3
     fill_accel(*store, {0});
     EXPECT_TRUE(store->scaled_accel_at(0, out, true));
-    EXPECT_EQ(out.x, 1.0f);
+    EXPECT_EQ(+out.x, 1.0f);
 }
 
 TEST(LeapSeconds, FirstValidRecordInReceiverOrder) {
@@ -123,20 +123,20 @@ TEST(TimeRecords, SharedSequenceFirstThenOwn) {
     store->imu_timestamps = {time_record(1), time_record(2), time_record(3)};
     EXPECT_EQ(store->imu_time_count(), 3u);
     EXPECT_TRUE(store->imu_time_at(2, out));
-    EXPECT_EQ(out.time_of_week, 3.0);
+    EXPECT_EQ(+out.time_of_week, 3.0);
     store->imu_shared_timestamps = {time_record(7)};
     EXPECT_EQ(store->imu_time_count(), 1u);
     EXPECT_TRUE(store->imu_time_at(0, out));
-    EXPECT_EQ(out.time_of_week, 7.0);
+    EXPECT_EQ(+out.time_of_week, 7.0);
     EXPECT_FALSE(store->imu_time_at(3, out));
 
     store->gnss_timestamps[2] = {time_record(20)};
     EXPECT_TRUE(store->gnss_time_at(2, 0, out));
-    EXPECT_EQ(out.time_of_week, 20.0);
+    EXPECT_EQ(+out.time_of_week, 20.0);
     EXPECT_FALSE(store->gnss_time_at(1, 0, out));
     store->filter_shared_timestamps = {time_record(30)};
     EXPECT_TRUE(store->filter_time_at(0, out));
-    EXPECT_EQ(out.time_of_week, 30.0);
+    EXPECT_EQ(+out.time_of_week, 30.0);
 }
 
 TEST(TimeRecords, FirstValidGnssTime) {
@@ -184,6 +184,25 @@ TEST(MinInterval, SmallestStepWithGapsWeekZeroAndRollover) {
 
     store->imu_shared_timestamps = {time_record(1.0), time_record(1.5)};  // the sequence in use
     EXPECT_EQ(store->imu_min_interval(), 0.5);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReceiverIndex, OutsideTheFiveReceiversIsAbsent) {
+    auto store = std::make_unique<VxpDataStore>();
+    store->gnss_checksum_error_count[4] = 3;
+    EXPECT_EQ(store->gnss_checksum_errors(4), 3u);
+    EXPECT_EQ(store->gnss_checksum_errors(5), 0u);
+    EXPECT_EQ(store->gnss_checksum_errors(255), 0u);
+    EXPECT_FALSE(store->has_receiver_data(5));
+    EXPECT_FALSE(store->has_navigation_data(-1));
+    EXPECT_EQ(store->first_valid_gnss_time(7), 0xFFFFFFFFu);
+    GpsTimestamp time{};
+    EXPECT_FALSE(store->gnss_time_at(5, 0, time));
+    GnssRecord03 record{};
+    EXPECT_FALSE(store->gnss_record03_at(5, 0, record, false));
 }
 
 }  // namespace

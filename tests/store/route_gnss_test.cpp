@@ -32,8 +32,8 @@ TEST(RouteGnss, LegacyAndFirstSetFeedReceiverZero) {
     EXPECT_EQ(store->gnss_packet_count[4], 1u);
     EXPECT_EQ(store->gnss_timestamps[0].size(), 2u);
     ASSERT_EQ(store->raw_epochs[0].size(), 2u);
-    EXPECT_EQ(store->raw_epochs[0][1][0].time_of_week, 11.0);
-    EXPECT_EQ(store->raw_epochs[0][1][0].pseudorange, 2.1e7);
+    EXPECT_EQ(+store->raw_epochs[0][1][0].time_of_week, 11.0);
+    EXPECT_EQ(+store->raw_epochs[0][1][0].pseudorange, 2.1e7);
     EXPECT_TRUE(store->has_receiver_data(0));
     EXPECT_TRUE(store->has_receiver_data(4));
     EXPECT_FALSE(store->has_receiver_data(1));
@@ -54,12 +54,12 @@ TEST(RouteGnss, EpochRuleGroupsConsecutiveEqualTimes) {
     const Sequence<RawEpoch>& epochs = store->receiver_raw_epochs(2);
     ASSERT_EQ(epochs.size(), 3u);
     ASSERT_EQ(epochs[0].size(), 2u);
-    EXPECT_EQ(epochs[0][0].satellite_id, 1);
-    EXPECT_EQ(epochs[0][1].satellite_id, 2);
+    EXPECT_EQ(+epochs[0][0].satellite_id, 1);
+    EXPECT_EQ(+epochs[0][1].satellite_id, 2);
     ASSERT_EQ(epochs[1].size(), 1u);
-    EXPECT_EQ(epochs[1][0].time_of_week, 11.0);
+    EXPECT_EQ(+epochs[1][0].time_of_week, 11.0);
     ASSERT_EQ(epochs[2].size(), 1u);
-    EXPECT_EQ(epochs[2][0].satellite_id, 3);
+    EXPECT_EQ(+epochs[2][0].satellite_id, 3);
 }
 
 TEST(RouteGnss, EphemerisSlotLimits) {
@@ -87,13 +87,13 @@ TEST(RouteGnss, EphemerisSlotLimits) {
     };
     EXPECT_EQ(total(store->receiver_gps_ephemerides(1)), 1u);
     ASSERT_EQ(store->receiver_gps_ephemerides(1)[31].size(), 1u);
-    EXPECT_EQ(store->receiver_gps_ephemerides(1)[31][0].eccentricity, 0.01);
+    EXPECT_EQ(+store->receiver_gps_ephemerides(1)[31][0].eccentricity, 0.01);
     EXPECT_EQ(total(store->receiver_galileo_ephemerides(1)), 1u);
     EXPECT_EQ(store->receiver_galileo_ephemerides(1)[35].size(), 1u);
     EXPECT_EQ(total(store->receiver_glonass_ephemerides(1)), 1u);
     ASSERT_EQ(store->receiver_glonass_ephemerides(1)[31].size(), 1u);
-    EXPECT_EQ(store->receiver_glonass_ephemerides(1)[31][0].frequency_number, -7);
-    EXPECT_EQ(store->receiver_glonass_ephemerides(1)[31][0].x, 1.0e7);
+    EXPECT_EQ(+store->receiver_glonass_ephemerides(1)[31][0].frequency_number, -7);
+    EXPECT_EQ(+store->receiver_glonass_ephemerides(1)[31][0].x, 1.0e7);
     EXPECT_TRUE(store->has_navigation_data(1));
     EXPECT_FALSE(store->has_navigation_data(0));
 }
@@ -124,9 +124,9 @@ TEST(RouteGnss, SameTimeEphemerisStoredOnceUnlessAnotherCameBetween) {
 
     const auto& gps = store->receiver_gps_ephemerides(0);
     ASSERT_EQ(gps[5].size(), 3u);
-    EXPECT_EQ(gps[5][0].time_of_week, 100.0);
-    EXPECT_EQ(gps[5][1].time_of_week, 200.0);
-    EXPECT_EQ(gps[5][2].time_of_week, 100.0);
+    EXPECT_EQ(+gps[5][0].time_of_week, 100.0);
+    EXPECT_EQ(+gps[5][1].time_of_week, 200.0);
+    EXPECT_EQ(+gps[5][2].time_of_week, 100.0);
     EXPECT_EQ(gps[6].size(), 1u);
     EXPECT_EQ(store->receiver_glonass_ephemerides(0)[5].size(), 3u);
 }
@@ -144,9 +144,9 @@ TEST(RouteGnss, BaseStationInfoOnlyFromTheBaseSet) {
     }
     route(*store, log);
     ASSERT_EQ(store->base_station_records().size(), 1u);
-    EXPECT_EQ(store->base_station_records()[0].station_id, 42);
-    EXPECT_EQ(store->base_station_records()[0].ecef_x, 4.0e6);
-    EXPECT_EQ(store->base_station_records()[0].antenna_height, 1.5f);
+    EXPECT_EQ(+store->base_station_records()[0].station_id, 42);
+    EXPECT_EQ(+store->base_station_records()[0].ecef_x, 4.0e6);
+    EXPECT_EQ(+store->base_station_records()[0].antenna_height, 1.5f);
 }
 
 TEST(RouteGnss, IonoAndLeapSecondsKeptEveryTime) {
@@ -165,10 +165,10 @@ TEST(RouteGnss, IonoAndLeapSecondsKeptEveryTime) {
     }
     route(*store, log);
     ASSERT_EQ(store->receiver_gps_iono(1).size(), 2u);
-    EXPECT_EQ(store->receiver_gps_iono(1)[1].alpha[3], 1.5e-7);
-    EXPECT_EQ(store->receiver_gps_iono(1)[1].beta[0], 2048.0);
+    EXPECT_EQ(+store->receiver_gps_iono(1)[1].alpha[3], 1.5e-7);
+    EXPECT_EQ(+store->receiver_gps_iono(1)[1].beta[0], 2048.0);
     ASSERT_EQ(store->receiver_galileo_iono(1).size(), 2u);
-    EXPECT_EQ(store->receiver_galileo_iono(1)[0].alpha[2], 0.25);
+    EXPECT_EQ(+store->receiver_galileo_iono(1)[0].alpha[2], 0.25);
     EXPECT_EQ(store->leap_second_records[1].size(), 2u);
     double leap = 0;
     EXPECT_TRUE(store->leap_seconds_from_data(leap));
@@ -197,16 +197,16 @@ TEST(RouteGnss, TimeIndexedRecordsFollowTheTimeInForce) {
 
     const int r = 3;
     ASSERT_EQ(store->gnss_record03[r].size(), 1u);
-    EXPECT_EQ(store->gnss_record03[r][0].time_index, 0u);
+    EXPECT_EQ(+store->gnss_record03[r][0].time_index, 0u);
     ASSERT_EQ(store->gnss_record08[r].size(), 3u);
-    EXPECT_EQ(store->gnss_record08[r][2].time_index, 2u);
-    EXPECT_EQ(store->gnss_record08[r][2].record.u32_7, 0x01020304u);
+    EXPECT_EQ(+store->gnss_record08[r][2].time_index, 2u);
+    EXPECT_EQ(+store->gnss_record08[r][2].record.u32_7, 0x01020304u);
     ASSERT_EQ(store->gnss_record0D[r].size(), 1u);
-    EXPECT_EQ(store->gnss_record0D[r][0].time_index, 0u);  // first record of the shared sequence
-    EXPECT_EQ(store->gnss_record0D[r][0].record.valid_flags, 0xBEEF);
+    EXPECT_EQ(+store->gnss_record0D[r][0].time_index, 0u);  // first record of the shared sequence
+    EXPECT_EQ(+store->gnss_record0D[r][0].record.valid_flags, 0xBEEF);
     GnssRecord08 found{};
     EXPECT_TRUE(store->gnss_record08_at(r, 1, found, true));
-    EXPECT_EQ(found.u32_7, 0x01020304u);
+    EXPECT_EQ(+found.u32_7, 0x01020304u);
     GnssRecord05 absent{};
     EXPECT_FALSE(store->gnss_record05_at(r, 0, absent, false));
 }

@@ -27,10 +27,10 @@ TEST(RouteSensor, DataWithoutTimeFieldGetsIndexZero) {
     EXPECT_TRUE(store->imu_timestamps.empty());
     ASSERT_EQ(store->scaled_accel.size(), 1u);
     ASSERT_EQ(store->scaled_gyro.size(), 1u);
-    EXPECT_EQ(store->scaled_accel[0].time_index, 0u);
-    EXPECT_EQ(store->scaled_gyro[0].time_index, 0u);
-    EXPECT_EQ(store->scaled_accel[0].record.y, 2.0f);
-    EXPECT_EQ(store->scaled_gyro[0].record.z, 6.0f);
+    EXPECT_EQ(+store->scaled_accel[0].time_index, 0u);
+    EXPECT_EQ(+store->scaled_gyro[0].time_index, 0u);
+    EXPECT_EQ(+store->scaled_accel[0].record.y, 2.0f);
+    EXPECT_EQ(+store->scaled_gyro[0].record.z, 6.0f);
 }
 
 TEST(RouteSensor, SharedTimeIsPreferredAndIndexesItsOwnSequence) {
@@ -52,19 +52,19 @@ TEST(RouteSensor, SharedTimeIsPreferredAndIndexesItsOwnSequence) {
 
     ASSERT_EQ(store->imu_timestamps.size(), 3u);
     ASSERT_EQ(store->imu_shared_timestamps.size(), 1u);
-    EXPECT_EQ(store->imu_timestamps[2].time_of_week, 102.0);
-    EXPECT_EQ(store->imu_shared_timestamps[0].time_of_week, 500.0);
-    EXPECT_EQ(store->imu_shared_timestamps[0].week_number, 2200);
+    EXPECT_EQ(+store->imu_timestamps[2].time_of_week, 102.0);
+    EXPECT_EQ(+store->imu_shared_timestamps[0].time_of_week, 500.0);
+    EXPECT_EQ(+store->imu_shared_timestamps[0].week_number, 2200);
     ASSERT_EQ(store->delta_theta.size(), 3u);
-    EXPECT_EQ(store->delta_theta[0].time_index, 0u);
-    EXPECT_EQ(store->delta_theta[1].time_index, 1u);
-    EXPECT_EQ(store->delta_theta[2].time_index, 0u);  // position of the 0xD3 record
-    EXPECT_EQ(store->delta_theta[2].record.x, 2.0f);
+    EXPECT_EQ(+store->delta_theta[0].time_index, 0u);
+    EXPECT_EQ(+store->delta_theta[1].time_index, 1u);
+    EXPECT_EQ(+store->delta_theta[2].time_index, 0u);  // position of the 0xD3 record
+    EXPECT_EQ(+store->delta_theta[2].record.x, 2.0f);
     ASSERT_EQ(store->delta_velocity.size(), 1u);
-    EXPECT_EQ(store->delta_velocity[0].record.z, 9.0f);
+    EXPECT_EQ(+store->delta_velocity[0].record.z, 9.0f);
     ASSERT_EQ(store->sensor_vector06.size(), 1u);
     ASSERT_EQ(store->sensor_scalar17.size(), 1u);
-    EXPECT_EQ(store->sensor_scalar17[0].record.value, 17.5f);
+    EXPECT_EQ(+store->sensor_scalar17[0].record.value, 17.5f);
 }
 
 TEST(RouteSensor, RepeatedDescriptorKeepsTheLastOccurrence) {
@@ -75,7 +75,7 @@ TEST(RouteSensor, RepeatedDescriptorKeepsTheLastOccurrence) {
     log.field(VXP_SENSOR_FIELD_SCALED_ACCEL, vector(2, 0, 0), vxp_decode_sensor_vector);
     route(*store, log);
     ASSERT_EQ(store->scaled_accel.size(), 1u);
-    EXPECT_EQ(store->scaled_accel[0].record.x, 2.0f);
+    EXPECT_EQ(+store->scaled_accel[0].record.x, 2.0f);
 }
 
 std::vector<uint8_t> observed_packet;
@@ -123,19 +123,19 @@ TEST(RouteFilter, FilesEveryRecordWithTheFilterTimeIndex) {
     EXPECT_EQ(store->filter_timestamps.size(), 2u);
     EXPECT_EQ(store->filter_shared_timestamps.size(), 1u);
     ASSERT_EQ(store->filter_vector02.size(), 1u);
-    EXPECT_EQ(store->filter_vector02[0].time_index, 1u);
-    EXPECT_EQ(store->filter_vector02[0].record.y, 2.0f);
-    EXPECT_EQ(store->filter_vector02[0].record.valid_flags, 7);
+    EXPECT_EQ(+store->filter_vector02[0].time_index, 1u);
+    EXPECT_EQ(+store->filter_vector02[0].record.y, 2.0f);
+    EXPECT_EQ(+store->filter_vector02[0].record.valid_flags, 7);
     ASSERT_EQ(store->filter_vector05.size(), 1u);
     ASSERT_EQ(store->filter_vector0C.size(), 1u);
-    EXPECT_EQ(store->filter_vector0C[0].record.x, 12.0f);
+    EXPECT_EQ(+store->filter_vector0C[0].record.x, 12.0f);
     ASSERT_EQ(store->filter_vector08.size(), 1u);
-    EXPECT_EQ(store->filter_vector08[0].time_index, 0u);
+    EXPECT_EQ(+store->filter_vector08[0].time_index, 0u);
     EXPECT_TRUE(store->filter_vector06.empty());
     ASSERT_EQ(store->filter_record01.size(), 1u);
-    EXPECT_EQ(store->filter_record01[0].record.f64_16, 3.5);
+    EXPECT_EQ(+store->filter_record01[0].record.f64_16, 3.5);
     ASSERT_EQ(store->filter_record10.size(), 1u);
-    EXPECT_EQ(store->filter_record10[0].record.u16_4, 30);
+    EXPECT_EQ(+store->filter_record10[0].record.u16_4, 30);
 }
 
 TEST(RouteCommandPackets, KeptWholeWithTheSensorOwnTimeIndex) {
@@ -158,15 +158,15 @@ TEST(RouteCommandPackets, KeptWholeWithTheSensorOwnTimeIndex) {
     EXPECT_EQ(store->packet_count, 6u);
     EXPECT_EQ(store->sensor_packet_count, 3u);
     ASSERT_EQ(store->raw_packets_0C.size(), 1u);
-    EXPECT_EQ(store->raw_packets_0C[0].time_index, 0u);
+    EXPECT_EQ(+store->raw_packets_0C[0].time_index, 0u);
     const std::vector<uint8_t> first_packet(bytes.begin(), bytes.begin() + 10);
     EXPECT_TRUE(
         std::equal(first_packet.begin(), first_packet.end(), store->raw_packets_0C[0].record.begin()));
     ASSERT_EQ(store->raw_packets_01.size(), 1u);
-    EXPECT_EQ(store->raw_packets_01[0].time_index, 1u);
+    EXPECT_EQ(+store->raw_packets_01[0].time_index, 1u);
     ASSERT_EQ(store->raw_packets_0D.size(), 1u);
-    EXPECT_EQ(store->raw_packets_0D[0].time_index, 1u);
-    EXPECT_EQ(store->raw_packets_0D[0].record[5], 0x02);  // field descriptor kept as received
+    EXPECT_EQ(+store->raw_packets_0D[0].time_index, 1u);
+    EXPECT_EQ(+store->raw_packets_0D[0].record[5], 0x02);  // field descriptor kept as received
 }
 
 TEST(RouteChecksumErrors, CountedPerSourceAndNothingStored) {
@@ -220,9 +220,9 @@ TEST(RouteMalformedFields, ShortFieldSkippedAndTheWalkGoesOn) {
     EXPECT_TRUE(store->scaled_accel.empty());
     EXPECT_TRUE(store->imu_timestamps.empty());
     ASSERT_EQ(store->scaled_gyro.size(), 1u);
-    EXPECT_EQ(store->scaled_gyro[0].record.y, 2.0f);
+    EXPECT_EQ(+store->scaled_gyro[0].record.y, 2.0f);
     ASSERT_EQ(store->delta_theta.size(), 1u);
-    EXPECT_EQ(store->delta_theta[0].record.z, 9.0f);
+    EXPECT_EQ(+store->delta_theta[0].record.z, 9.0f);
 }
 
 TEST(RouteMalformedFields, FieldRunningPastThePayloadIsNeverRead) {
@@ -236,7 +236,7 @@ TEST(RouteMalformedFields, FieldRunningPastThePayloadIsNeverRead) {
 
     EXPECT_EQ(store->gnss_packet_count[0], 1u);
     ASSERT_EQ(store->gnss_timestamps[0].size(), 1u);
-    EXPECT_EQ(store->gnss_timestamps[0][0].time_of_week, 9.0);
+    EXPECT_EQ(+store->gnss_timestamps[0][0].time_of_week, 9.0);
     EXPECT_FALSE(store->has_navigation_data(0));
 }
 
@@ -262,7 +262,7 @@ TEST(RouteMalformedFields, LongerFieldDecodesItsRecord) {
     payload.insert(payload.end(), {0xEE, 0xEE});
     route_raw(*store, raw_packet(VXP_SET_SENSOR, payload));
     ASSERT_EQ(store->scaled_accel.size(), 1u);
-    EXPECT_EQ(store->scaled_accel[0].record.z, 5.0f);
+    EXPECT_EQ(+store->scaled_accel[0].record.z, 5.0f);
 }
 
 TEST(RouteMalformedFields, SizeArgumentShorterThanTheHeaderClaimsIsNotWalked) {

@@ -1,5 +1,7 @@
 // Helpers of the store tests: host records for the log writer, and routing of a whole log's
 // packets into a store the way the parser hands them over (one exact-size buffer per packet).
+// Tests compare members of packed records through a unary + (a copy of the value): gtest would
+// otherwise bind a reference to a possibly misaligned member.
 #pragma once
 
 #include <cstdint>
