@@ -1,6 +1,9 @@
 // flush_console_log: the same characters, in the same order, to standard output and the log file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <iomanip>
 #include <string>
 
@@ -47,6 +50,32 @@ TEST_F(ConsoleLogFlush, KeepsWorkingAfterAFailedInsertion) {
     run_settings.console_log << "after" << std::endl;
     flush_console_log();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "after\n");
+}
+
+TEST_F(ConsoleLogFlush, PushesAnUnfinishedLineOutAtOnce) {
+    // Standard output into a pipe is block-buffered: only an explicit flush makes the progress
+    // text readable before its line is finished.
+    std::fflush(stdout);
+    int pipe_ends[2];
+    ASSERT_EQ(pipe(pipe_ends), 0);
+    const int saved_stdout = dup(STDOUT_FILENO);
+    dup2(pipe_ends[1], STDOUT_FILENO);
+
+    run_settings.console_log << "Writing inertial data to IMR file... ";
+    flush_console_log();
+    fcntl(pipe_ends[0], F_SETFL, O_NONBLOCK);
+    char seen[100];
+    const ssize_t count = read(pipe_ends[0], seen, sizeof seen);
+
+    run_settings.console_log << "done." << std::endl;
+    flush_console_log();
+    std::fflush(stdout);
+    dup2(saved_stdout, STDOUT_FILENO);
+    close(saved_stdout);
+    close(pipe_ends[0]);
+    close(pipe_ends[1]);
+    EXPECT_EQ(std::string(seen, count > 0 ? static_cast<std::size_t>(count) : 0),
+              "Writing inertial data to IMR file... ");
 }
 
 }  // namespace
