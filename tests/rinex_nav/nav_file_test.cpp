@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -284,6 +285,21 @@ TEST_F(NavFileTest, FailedWritesAreReported) {
     EXPECT_EQ(messages(), "Writing RINEX nav file for GNSS id 0... \n");
 }
 
+// Without a first observation there is no file name: nothing is written and nothing printed.
+TEST_F(NavFileTest, ReceiverWithoutObservationsOrOutOfRangeIsSkipped) {
+    VxpDataStore store;
+    store.gps_ephemerides[0][1].push_back(gps_g01());
+    store.raw_epochs[1].push_back({observation(kFirstObservationTime)});
+    for (int32_t receiver : {0, 5, -1}) {
+        const WriterOutcome outcome = write_navigation_file(receiver, store);
+        EXPECT_EQ(outcome.status, WriterOutcome::Status::skipped) << receiver;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(scratch_.path())) {
+        EXPECT_NE(entry.path().extension(), ".rnx") << entry.path();
+    }
+    EXPECT_EQ(messages(), "");
+}
+
 TEST(EphemerisList, EntriesReferToTheStoredRecords) {
     VxpDataStore store;
     GpsEphemeris g = gps_g01();
@@ -301,6 +317,26 @@ TEST(EphemerisList, EntriesReferToTheStoredRecords) {
     EXPECT_EQ(list[2].system, EphemerisSystem::glonass);
     EXPECT_EQ(list[2].glonass, &store.glonass_ephemerides[1][0][0]);
     EXPECT_TRUE(build_ephemeris_list(0, store).empty());
+}
+
+// The first and last fields of each compared block still count.
+TEST(EphemerisList, EdgesOfTheComparedBlocks) {
+    VxpDataStore store;
+    GpsEphemeris g = gps_g01();
+    store.gps_ephemerides[0][1].push_back(g);
+    g.crs = std::nextafter(g.crs, 0.0);
+    store.gps_ephemerides[0][1].push_back(g);
+    g.health = 1;
+    store.gps_ephemerides[0][1].push_back(g);
+    GlonassEphemeris r = glonass_r05();
+    store.glonass_ephemerides[0][5].push_back(r);
+    r.az = 0.0f;
+    store.glonass_ephemerides[0][5].push_back(r);
+    r.x = std::nextafter(r.x, -1e9);  // only the lowest byte of the block changes
+    store.glonass_ephemerides[0][5].push_back(r);
+    r.health = 1;  // outside the block
+    store.glonass_ephemerides[0][5].push_back(r);
+    EXPECT_EQ(build_ephemeris_list(0, store).size(), 6u);
 }
 
 }  // namespace

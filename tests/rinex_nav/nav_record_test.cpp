@@ -165,6 +165,9 @@ TEST(GlonassEpoch, DamagedStampStillGivesARecord) {
         e.time_of_week = stamp;
         EXPECT_EQ(file_lines(glonass_record_text(e)).size(), 4u) << stamp;
     }
+    e = glonass_r05();
+    e.tb = 0xFFFFFFFFu;
+    EXPECT_EQ(file_lines(glonass_record_text(e)).size(), 4u);
 }
 
 }  // namespace
