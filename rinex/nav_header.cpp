@@ -65,7 +65,8 @@ std::string header_label_line(std::vector<RinexLineItem> items, const char* labe
     return compose_rinex_line(items);
 }
 
-// Leap seconds truncated toward zero; values beyond any integer type are printed whole as well.
+// Leap seconds truncated toward zero; a value past the 32-bit range (a nonsense setting) is
+// printed whole rather than converted out of range.
 std::string leap_seconds_text(double leap_seconds) {
     const double truncated = std::trunc(leap_seconds);
     constexpr double kIntLimit = 2147483647.0;
