@@ -32,11 +32,14 @@ uint16_t vxp_packet_verify_checksum(const uint8_t* packet);
 /* Field iteration; offset is payload-relative. */
 uint16_t vxp_packet_first_field(uint8_t* packet, uint8_t** field, uint8_t** data, uint16_t* offset);
 uint16_t vxp_packet_next_field(uint8_t* packet, uint8_t** field, uint8_t** data, uint16_t* offset);
+/* Data bytes of `field` (a field of `packet`) that lie inside both the field and the payload:
+ * min(length byte, bytes left in the payload) - 2, or 0. A decoder reads at most this many. */
+uint16_t vxp_field_data_length(const uint8_t* packet, const uint8_t* field);
 
 /* Packet building. */
 uint16_t vxp_packet_init(uint8_t* buffer, uint16_t buffer_length, uint8_t descriptor_set);
-uint16_t vxp_packet_add_field(uint8_t* buffer, uint16_t buffer_length, const uint8_t* data, uint16_t data_length,
-                              uint8_t field_descriptor);
+uint16_t vxp_packet_add_field(uint8_t* buffer, uint16_t buffer_length, const uint8_t* data,
+                              uint16_t data_length, uint8_t field_descriptor);
 uint16_t vxp_packet_append_field(uint8_t* buffer, uint16_t buffer_length, const uint8_t* field);
 uint16_t vxp_packet_finalize(uint8_t* buffer);
 

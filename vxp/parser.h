@@ -21,14 +21,19 @@ extern "C" {
 #define VXP_PACKET_CHECKSUM_ERROR 1u
 #define VXP_PACKET_TIMEOUT 2u
 
+/* Framing states carried by packet_byte_count. */
+#define VXP_PARSE_HUNTING 0u         /* looking for VXP_SYNC1 */
+#define VXP_PARSE_SYNC_TAKEN 1u      /* VXP_SYNC1 taken, header not yet complete */
+#define VXP_PARSE_HEADER_ACCEPTED 4u /* header accepted, waiting for payload and checksum */
+
 typedef void (*vxp_packet_callback)(void* user_ptr, uint8_t* packet, uint16_t size, uint8_t kind);
 
 typedef struct vxp_parser {
-    uint8_t state;  /* 1 = initialised */
+    uint8_t state; /* 1 = initialised */
     vxp_ring_buffer ring;
     uint8_t ring_storage[VXP_PARSER_BUFFER_SIZE];
     uint8_t packet[VXP_MAX_PACKET_SIZE];
-    uint16_t packet_byte_count;  /* 0 hunting, 1 sync byte taken, 4 header accepted */
+    uint16_t packet_byte_count; /* 0 hunting, 1 sync byte taken, 4 header accepted */
     uint32_t start_tick;
     uint32_t checksum_errors;
     uint32_t timeouts;
@@ -42,7 +47,8 @@ typedef struct vxp_parser {
     vxp_tick_fn clock;
 } vxp_parser;
 
-uint16_t vxp_parser_init(vxp_parser* parser, uint32_t timeout_ms, void* user_ptr, vxp_packet_callback callback);
+uint16_t vxp_parser_init(vxp_parser* parser, uint32_t timeout_ms, void* user_ptr,
+                         vxp_packet_callback callback);
 uint16_t vxp_parser_receive(vxp_parser* parser, const uint8_t* bytes, uint32_t count, uint32_t* accepted);
 uint16_t vxp_parser_receive_wait(vxp_parser* parser, const uint8_t* bytes, uint32_t count, uint32_t* accepted,
                                  uint32_t wait_ms);

@@ -1,0 +1,199 @@
+/* The VXP packet frame and its fields: header accessors, the two-sum checksum, field iteration,
+ * packet building and the byte reversal that turns big-endian wire values into host order. */
+#include "vxp/packet.h"
+
+#include <stddef.h>
+#include <string.h>
+
+#include "vxp/status.h"
+
+/* Offsets of the header bytes from the first sync byte. */
+#define SYNC1_OFFSET 0u
+#define SYNC2_OFFSET 1u
+#define DESCRIPTOR_SET_OFFSET 2u
+#define PAYLOAD_LENGTH_OFFSET 3u
+
+/* Offsets inside a field. */
+#define FIELD_LENGTH_OFFSET 0u
+#define FIELD_DESCRIPTOR_OFFSET 1u
+
+static int has_sync(const uint8_t* packet) {
+    return packet != NULL && packet[SYNC1_OFFSET] == VXP_SYNC1 && packet[SYNC2_OFFSET] == VXP_SYNC2;
+}
+
+uint16_t vxp_packet_check_sync(const uint8_t* packet) {
+    if (packet == NULL)
+        return VXP_ERROR;
+    return has_sync(packet) ? VXP_OK : VXP_BAD_SYNC;
+}
+
+uint16_t vxp_packet_is_set(const uint8_t* packet, uint8_t descriptor_set) {
+    return has_sync(packet) && packet[DESCRIPTOR_SET_OFFSET] == descriptor_set ? VXP_OK : VXP_ERROR;
+}
+
+uint8_t vxp_packet_descriptor_set(const uint8_t* packet) {
+    return has_sync(packet) ? packet[DESCRIPTOR_SET_OFFSET] : 0;
+}
+
+uint8_t vxp_packet_payload_length(const uint8_t* packet) {
+    return has_sync(packet) ? packet[PAYLOAD_LENGTH_OFFSET] : 0;
+}
+
+uint8_t* vxp_packet_payload(uint8_t* packet) {
+    return has_sync(packet) ? packet + VXP_HEADER_SIZE : NULL;
+}
+
+uint16_t vxp_packet_size(const uint8_t* packet) {
+    if (!has_sync(packet))
+        return 0;
+    return (uint16_t)(packet[PAYLOAD_LENGTH_OFFSET] + VXP_HEADER_SIZE + VXP_CHECKSUM_SIZE);
+}
+
+uint16_t vxp_packet_checksum(const uint8_t* packet) {
+    if (packet == NULL)
+        return 0;
+    const uint32_t summed = VXP_HEADER_SIZE + packet[PAYLOAD_LENGTH_OFFSET];
+    uint8_t sum1 = 0;
+    uint8_t sum2 = 0;
+    for (uint32_t i = 0; i < summed; i++) {
+        sum1 = (uint8_t)(sum1 + packet[i]);
+        sum2 = (uint8_t)(sum2 + sum1);
+    }
+    return (uint16_t)((sum1 << 8) | sum2);
+}
+
+uint16_t vxp_packet_verify_checksum(const uint8_t* packet) {
+    if (packet == NULL)
+        return VXP_ERROR;
+    if (!has_sync(packet))
+        return VXP_BAD_SYNC;
+    /* The stored value is big-endian: sum1 first, then sum2. */
+    const uint32_t at = VXP_HEADER_SIZE + packet[PAYLOAD_LENGTH_OFFSET];
+    const uint16_t stored = (uint16_t)((packet[at] << 8) | packet[at + 1]);
+    return stored == vxp_packet_checksum(packet) ? VXP_OK : VXP_BAD_CHECKSUM;
+}
+
+uint16_t vxp_packet_first_field(uint8_t* packet, uint8_t** field, uint8_t** data, uint16_t* offset) {
+    if (offset == NULL)
+        return VXP_ERROR;
+    *offset = 0;
+    return vxp_packet_next_field(packet, field, data, offset);
+}
+
+uint16_t vxp_packet_next_field(uint8_t* packet, uint8_t** field, uint8_t** data, uint16_t* offset) {
+    if (packet == NULL || offset == NULL)
+        return VXP_ERROR;
+    if (!has_sync(packet))
+        return VXP_BAD_SYNC;
+    if (*offset >= packet[PAYLOAD_LENGTH_OFFSET])
+        return VXP_END_OF_FIELDS;
+    uint8_t* here = packet + VXP_HEADER_SIZE + *offset;
+    if (field != NULL)
+        *field = here;
+    if (data != NULL)
+        *data = here + VXP_FIELD_HEADER_SIZE;
+    /* A zero length would never advance: the walk ends here. */
+    if (here[FIELD_LENGTH_OFFSET] == 0)
+        return VXP_ERROR;
+    *offset = (uint16_t)(*offset + here[FIELD_LENGTH_OFFSET]);
+    return VXP_OK;
+}
+
+uint16_t vxp_field_data_length(const uint8_t* packet, const uint8_t* field) {
+    if (!has_sync(packet) || field == NULL)
+        return 0;
+    const uint8_t* payload = packet + VXP_HEADER_SIZE;
+    const uint8_t* payload_end = payload + packet[PAYLOAD_LENGTH_OFFSET];
+    if (field < payload || field >= payload_end)
+        return 0;
+    uint32_t in_field = field[FIELD_LENGTH_OFFSET];
+    const uint32_t in_payload = (uint32_t)(payload_end - field);
+    if (in_field > in_payload)
+        in_field = in_payload;
+    return in_field > VXP_FIELD_HEADER_SIZE ? (uint16_t)(in_field - VXP_FIELD_HEADER_SIZE) : 0;
+}
+
+uint16_t vxp_packet_init(uint8_t* buffer, uint16_t buffer_length, uint8_t descriptor_set) {
+    if (buffer == NULL)
+        return VXP_ERROR;
+    if (buffer_length < VXP_HEADER_SIZE + VXP_CHECKSUM_SIZE)
+        return VXP_SIZE_ERROR;
+    buffer[SYNC1_OFFSET] = VXP_SYNC1;
+    buffer[SYNC2_OFFSET] = VXP_SYNC2;
+    buffer[DESCRIPTOR_SET_OFFSET] = descriptor_set;
+    buffer[PAYLOAD_LENGTH_OFFSET] = 0;
+    return VXP_OK;
+}
+
+/* A packet grown to `size` bytes (checksum included) still fits the frame and the buffer. */
+static int packet_fits(uint32_t size, uint16_t buffer_length) {
+    return size <= VXP_MAX_PACKET_SIZE && size <= buffer_length;
+}
+
+uint16_t vxp_packet_add_field(uint8_t* buffer, uint16_t buffer_length, const uint8_t* data,
+                              uint16_t data_length, uint8_t field_descriptor) {
+    if (buffer == NULL || (data == NULL && data_length > 0))
+        return VXP_ERROR;
+    const uint32_t payload_length = buffer[PAYLOAD_LENGTH_OFFSET];
+    const uint32_t field_length = (uint32_t)data_length + VXP_FIELD_HEADER_SIZE;
+    if (!packet_fits(VXP_HEADER_SIZE + payload_length + field_length + VXP_CHECKSUM_SIZE, buffer_length)) {
+        return VXP_SIZE_ERROR;
+    }
+    uint8_t* field = buffer + VXP_HEADER_SIZE + payload_length;
+    field[FIELD_LENGTH_OFFSET] = (uint8_t)field_length;
+    field[FIELD_DESCRIPTOR_OFFSET] = field_descriptor;
+    if (data_length > 0)
+        memcpy(field + VXP_FIELD_HEADER_SIZE, data, data_length);
+    buffer[PAYLOAD_LENGTH_OFFSET] = (uint8_t)(payload_length + field_length);
+    return VXP_OK;
+}
+
+uint16_t vxp_packet_append_field(uint8_t* buffer, uint16_t buffer_length, const uint8_t* field) {
+    if (buffer == NULL || field == NULL)
+        return VXP_ERROR;
+    const uint32_t payload_length = buffer[PAYLOAD_LENGTH_OFFSET];
+    const uint32_t field_length = field[FIELD_LENGTH_OFFSET];
+    /* A length below the field header cannot describe a field; appending it would leave a
+     * payload that the field walk cannot read back. */
+    if (field_length < VXP_FIELD_HEADER_SIZE)
+        return VXP_SIZE_ERROR;
+    if (!packet_fits(VXP_HEADER_SIZE + payload_length + field_length + VXP_CHECKSUM_SIZE, buffer_length)) {
+        return VXP_SIZE_ERROR;
+    }
+    memcpy(buffer + VXP_HEADER_SIZE + payload_length, field, field_length);
+    buffer[PAYLOAD_LENGTH_OFFSET] = (uint8_t)(payload_length + field_length);
+    return VXP_OK;
+}
+
+uint16_t vxp_packet_finalize(uint8_t* buffer) {
+    if (buffer == NULL)
+        return 0;
+    const uint16_t checksum = vxp_packet_checksum(buffer);
+    const uint32_t at = VXP_HEADER_SIZE + buffer[PAYLOAD_LENGTH_OFFSET];
+    buffer[at] = (uint8_t)(checksum >> 8);
+    buffer[at + 1] = (uint8_t)(checksum & 0xFFu);
+    return (uint16_t)(at + VXP_CHECKSUM_SIZE);
+}
+
+void vxp_byteswap_inplace(uint8_t* data, uint16_t n) {
+    if (data == NULL || n < 2)
+        return;
+    for (uint16_t low = 0, high = (uint16_t)(n - 1); low < high; low++, high--) {
+        const uint8_t kept = data[low];
+        data[low] = data[high];
+        data[high] = kept;
+    }
+}
+
+void vxp_byteswap(const uint8_t* source, uint8_t* destination, uint16_t n) {
+    if (source == NULL || destination == NULL)
+        return;
+    /* Reversing a buffer onto itself must swap pairs, not mirror its first half. */
+    if (source == destination) {
+        vxp_byteswap_inplace(destination, n);
+        return;
+    }
+    for (uint16_t i = 0; i < n; i++) {
+        destination[i] = source[n - 1 - i];
+    }
+}

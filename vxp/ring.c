@@ -1,0 +1,309 @@
+/* Fixed-capacity FIFO of fixed-size entries: lookahead at any offset, bulk removal, and writes
+ * into a full ring refused and counted rather than overwriting the oldest data. */
+#include "vxp/ring.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "vxp/status.h"
+
+#define RING_INITIALISED 1u
+
+static int ring_ready(const vxp_ring_buffer* ring) {
+    return ring != NULL && ring->state == RING_INITIALISED;
+}
+
+/* Slot of the entry `offset` places after `base` (offset <= max_entries), wrapped once. Written
+ * without forming base + offset so that rings of nearly 2^32 entries cannot overflow. */
+static uint32_t wrap_slot(const vxp_ring_buffer* ring, uint32_t base, uint32_t offset) {
+    const uint32_t room_before_end = ring->max_entries - base;
+    return offset >= room_before_end ? offset - room_before_end : base + offset;
+}
+
+static uint8_t* slot_address(const vxp_ring_buffer* ring, uint32_t slot) {
+    return ring->storage + (size_t)slot * ring->entry_size;
+}
+
+/* Address of the i-th oldest entry (i < count). */
+static uint8_t* entry_address(const vxp_ring_buffer* ring, uint32_t i) {
+    return slot_address(ring, wrap_slot(ring, ring->read_index, i));
+}
+
+static uint8_t* write_address(const vxp_ring_buffer* ring) {
+    return slot_address(ring, wrap_slot(ring, ring->read_index, ring->count));
+}
+
+static void drop_oldest(vxp_ring_buffer* ring, uint32_t n) {
+    ring->read_index = wrap_slot(ring, ring->read_index, n);
+    ring->count -= n;
+    ring->total_read += n;
+}
+
+static void commit_one(vxp_ring_buffer* ring) {
+    ring->count++;
+    ring->total_written++;
+}
+
+/* k entries of entry_size bytes fit in `length` bytes; computed wide so the product cannot wrap. */
+static int fits(const vxp_ring_buffer* ring, uint32_t length, uint32_t k) {
+    return (uint64_t)k * ring->entry_size <= length;
+}
+
+uint16_t vxp_ring_init_static(vxp_ring_buffer* ring, uint8_t* storage, uint32_t max_entries,
+                              uint32_t entry_size) {
+    if (ring == NULL)
+        return VXP_ERROR;
+    ring->state = 0;
+    if (storage == NULL)
+        return VXP_ERROR;
+    vxp_ring_reset(ring);
+    ring->storage = storage;
+    ring->max_entries = max_entries;
+    ring->entry_size = entry_size;
+    ring->owns_storage = 0;
+    ring->state = RING_INITIALISED;
+    return VXP_OK;
+}
+
+uint16_t vxp_ring_init_malloc(vxp_ring_buffer* ring, uint32_t max_entries, uint32_t entry_size) {
+    if (ring == NULL)
+        return VXP_ERROR;
+    ring->state = 0;
+    const uint64_t bytes = (uint64_t)max_entries * entry_size;
+    if (bytes > SIZE_MAX)
+        return VXP_SIZE_ERROR;
+    /* A zero-sized request still gets a real block, so that destroy has something to free. */
+    uint8_t* storage = malloc(bytes > 0 ? (size_t)bytes : 1u);
+    if (storage == NULL)
+        return VXP_SIZE_ERROR;
+    vxp_ring_reset(ring);
+    ring->storage = storage;
+    ring->max_entries = max_entries;
+    ring->entry_size = entry_size;
+    ring->owns_storage = 1;
+    ring->state = RING_INITIALISED;
+    return VXP_OK;
+}
+
+void vxp_ring_reset(vxp_ring_buffer* ring) {
+    if (ring == NULL)
+        return;
+    ring->state = 0;
+    ring->read_index = 0;
+    ring->count = 0;
+    ring->total_written = 0;
+    ring->total_read = 0;
+    ring->total_overruns = 0;
+}
+
+uint16_t vxp_ring_destroy(vxp_ring_buffer* ring) {
+    if (ring == NULL || ring->owns_storage != 1)
+        return VXP_ERROR;
+    free(ring->storage);
+    /* Forget the freed block: a second destroy, or any later use, must not touch it again. */
+    ring->storage = NULL;
+    ring->owns_storage = 0;
+    ring->state = 0;
+    ring->count = 0;
+    ring->read_index = 0;
+    return VXP_OK;
+}
+
+uint32_t vxp_ring_count(const vxp_ring_buffer* ring) {
+    return ring_ready(ring) ? ring->count : 0;
+}
+
+uint32_t vxp_ring_free_space(const vxp_ring_buffer* ring) {
+    return ring_ready(ring) ? ring->max_entries - ring->count : 0;
+}
+
+uint16_t vxp_ring_flush(vxp_ring_buffer* ring) {
+    if (!ring_ready(ring))
+        return VXP_ERROR;
+    ring->read_index = 0;
+    ring->count = 0;
+    return VXP_OK;
+}
+
+uint16_t vxp_ring_write(vxp_ring_buffer* ring, const uint8_t* entry, uint32_t n) {
+    if (!ring_ready(ring))
+        return VXP_ERROR;
+    if (ring->count >= ring->max_entries) {
+        ring->total_overruns++;
+        return VXP_FULL;
+    }
+    if (n == 0)
+        return VXP_OK;
+    if (entry == NULL)
+        return VXP_ERROR;
+    if (n > ring->entry_size)
+        return VXP_SIZE_ERROR;
+    /* Only the n bytes given are copied; the rest of the slot keeps its old bytes. */
+    memcpy(write_address(ring), entry, n);
+    commit_one(ring);
+    return VXP_OK;
+}
+
+uint16_t vxp_ring_write_multi(vxp_ring_buffer* ring, const uint8_t* entries, uint32_t k, uint32_t* written) {
+    if (written != NULL)
+        *written = 0;
+    if (!ring_ready(ring))
+        return VXP_ERROR;
+    if (entries == NULL && k > 0)
+        return VXP_ERROR;
+    for (uint32_t i = 0; i < k; i++) {
+        if (ring->count >= ring->max_entries) {
+            ring->total_overruns += k - i;
+            return VXP_FULL;
+        }
+        memcpy(write_address(ring), entries + (size_t)i * ring->entry_size, ring->entry_size);
+        commit_one(ring);
+        if (written != NULL)
+            (*written)++;
+    }
+    return VXP_OK;
+}
+
+uint16_t vxp_ring_read(vxp_ring_buffer* ring, uint8_t* destination, uint32_t destination_length) {
+    if (!ring_ready(ring))
+        return VXP_ERROR;
+    if (ring->count == 0)
+        return VXP_EMPTY;
+    if (destination == NULL)
+        return VXP_ERROR;
+    if (!fits(ring, destination_length, 1))
+        return VXP_SIZE_ERROR;
+    memcpy(destination, entry_address(ring, 0), ring->entry_size);
+    drop_oldest(ring, 1);
+    return VXP_OK;
+}
+
+uint16_t vxp_ring_read_multi(vxp_ring_buffer* ring, uint8_t* destination, uint32_t destination_length,
+                             uint32_t k, uint32_t* read) {
+    if (read != NULL)
+        *read = 0;
+    if (!ring_ready(ring))
+        return VXP_ERROR;
+    if (destination == NULL && k > 0)
+        return VXP_ERROR;
+    if (!fits(ring, destination_length, k))
+        return VXP_SIZE_ERROR;
+    for (uint32_t i = 0; i < k; i++) {
+        /* Entries taken before the ring ran empty stay taken. */
+        if (ring->count == 0)
+            return VXP_EMPTY;
+        memcpy(destination + (size_t)i * ring->entry_size, entry_address(ring, 0), ring->entry_size);
+        drop_oldest(ring, 1);
+        if (read != NULL)
+            (*read)++;
+    }
+    return VXP_OK;
+}
+
+uint16_t vxp_ring_lookahead(const vxp_ring_buffer* ring, uint32_t offset, uint8_t* destination,
+                            uint32_t destination_length) {
+    if (!ring_ready(ring))
+        return VXP_ERROR;
+    if (ring->count == 0)
+        return VXP_EMPTY;
+    if (destination == NULL)
+        return VXP_ERROR;
+    if (!fits(ring, destination_length, 1))
+        return VXP_SIZE_ERROR;
+    if (offset >= ring->count)
+        return VXP_ERROR;
+    memcpy(destination, entry_address(ring, offset), ring->entry_size);
+    return VXP_OK;
+}
+
+uint16_t vxp_ring_lookahead_multi(const vxp_ring_buffer* ring, uint32_t offset, uint8_t* destination,
+                                  uint32_t destination_length, uint32_t k, uint32_t* read) {
+    if (read != NULL)
+        *read = 0;
+    if (!ring_ready(ring))
+        return VXP_ERROR;
+    if (ring->count == 0)
+        return VXP_EMPTY;
+    if (destination == NULL && k > 0)
+        return VXP_ERROR;
+    if (!fits(ring, destination_length, k))
+        return VXP_SIZE_ERROR;
+    if ((uint64_t)offset + k > ring->count)
+        return VXP_ERROR;
+    for (uint32_t i = 0; i < k; i++) {
+        memcpy(destination + (size_t)i * ring->entry_size, entry_address(ring, offset + i), ring->entry_size);
+    }
+    if (read != NULL)
+        *read = k;
+    return VXP_OK;
+}
+
+uint16_t vxp_ring_remove(vxp_ring_buffer* ring, uint32_t n) {
+    if (!ring_ready(ring))
+        return 0;
+    const uint32_t removed = n < ring->count ? n : ring->count;
+    drop_oldest(ring, removed);
+    return (uint16_t)removed;
+}
+
+uint16_t vxp_ring_remove_one(vxp_ring_buffer* ring) {
+    if (!ring_ready(ring))
+        return VXP_ERROR;
+    if (ring->count == 0)
+        return VXP_EMPTY;
+    drop_oldest(ring, 1);
+    return VXP_OK;
+}
+
+uint32_t vxp_ring_move(vxp_ring_buffer* destination, vxp_ring_buffer* source, uint32_t n) {
+    if (!ring_ready(destination) || !ring_ready(source))
+        return 0;
+    if (destination->entry_size != source->entry_size)
+        return 0;
+    uint32_t moved = 0;
+    while (moved < n && source->count > 0 && destination->count < destination->max_entries) {
+        memcpy(write_address(destination), entry_address(source, 0), source->entry_size);
+        commit_one(destination);
+        drop_oldest(source, 1);
+        moved++;
+    }
+    return moved;
+}
+
+uint32_t vxp_ring_lookahead_copy(vxp_ring_buffer* destination, uint32_t offset, const vxp_ring_buffer* source,
+                                 uint32_t n) {
+    if (!ring_ready(destination) || !ring_ready(source))
+        return 0;
+    if (destination->entry_size != source->entry_size)
+        return 0;
+    if ((uint64_t)offset + n > source->count)
+        return 0;
+    uint32_t copied = 0;
+    while (copied < n && destination->count < destination->max_entries) {
+        memcpy(write_address(destination), entry_address(source, offset + copied), source->entry_size);
+        commit_one(destination);
+        copied++;
+    }
+    return copied;
+}
+
+uint8_t* vxp_ring_peek_oldest(vxp_ring_buffer* ring) {
+    if (!ring_ready(ring) || ring->count == 0)
+        return NULL;
+    return entry_address(ring, 0);
+}
+
+uint8_t* vxp_ring_next_write_slot(vxp_ring_buffer* ring) {
+    if (!ring_ready(ring) || ring->count >= ring->max_entries)
+        return NULL;
+    return write_address(ring);
+}
+
+uint16_t vxp_ring_commit_write(vxp_ring_buffer* ring) {
+    if (!ring_ready(ring))
+        return VXP_ERROR;
+    if (ring->count >= ring->max_entries)
+        return VXP_FULL;
+    commit_one(ring);
+    return VXP_OK;
+}
