@@ -44,6 +44,8 @@ Vec3 luni_solar_for(int slot, int segment) {
     return {component(0), component(1), component(2)};
 }
 
+constexpr int kBoundaryIterations = 3;
+
 Vec3 float_vector(const Vec3& v) {
     return {to_float_precision(v.x), to_float_precision(v.y), to_float_precision(v.z)};
 }
@@ -89,6 +91,13 @@ GlonassTrack::GlonassTrack(const GlonassState& initial, double origin, double t_
             glonass_integrate(boundary, next.luni_solar, kGlonassHalfInterval, kIntegrationStep);
         const Vec3 rounded = float_vector(exact.velocity);
         next.state = {exact.position + (rounded - exact.velocity) * kGlonassHalfInterval, rounded};
+        // The shift above is the first-order answer; a few corrections by the remaining miss at the
+        // boundary bring it below a micrometre (the map is close to the identity).
+        for (int i = 0; i < kBoundaryIterations; ++i) {
+            const GlonassState back =
+                glonass_integrate(next.state, next.luni_solar, -kGlonassHalfInterval, kIntegrationStep);
+            next.state.position = next.state.position - (back.position - boundary.position);
+        }
         seg = next;
     }
 }

@@ -82,7 +82,9 @@ class GlonassTrack {
 GlonassEphemeris make_glonass_ephemeris(const GlonassTrack& track, const GlonassTrack::Segment& seg,
                                         double leap_seconds);
 
-// Rounds a value to the nearest float, as the record stores it.
+// Rounds a value to the nearest float, as the record stores it. The volatile store keeps the rounding:
+// g++ 12's loop vectorizer at -O2 was seen to drop a plain double-float-double round trip.
 inline double to_float_precision(double v) {
-    return static_cast<double>(static_cast<float>(v));
+    volatile float rounded = static_cast<float>(v);
+    return static_cast<double>(rounded);
 }

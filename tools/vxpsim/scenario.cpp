@@ -11,10 +11,12 @@
 #include "tools/vxpsim/packets.h"
 
 namespace {
-// Broadcast ephemeris issues: a new GPS issue every two hours and a Galileo issue every half hour,
-// each with its reference time at the centre of the span in which it is broadcast.
+// Broadcast ephemeris issues. GPS: a new issue every two hours, its reference time at the centre of
+// the span in which it is broadcast. Galileo: an issue every half hour, broadcast from a while after its
+// reference time on (a receiver takes no Galileo ephemeris whose reference time is still ahead).
 constexpr double kGpsIssueInterval = 7200.0;
 constexpr double kGalileoIssueInterval = 1800.0;
+constexpr double kGalileoIssueDelay = 120.0;
 // Range of the carrier phase's integer ambiguity at lock, cycles.
 constexpr int64_t kAmbiguitySpan = 2000000;
 // GLONASS frame time tk counts 30-second frames.
@@ -376,7 +378,9 @@ void Simulation::emit_ephemerides(ReceiverRun& r, int64_t rel_ns) {
             }
         } else {
             const double interval = sat.system == GnssSystem::gps ? kGpsIssueInterval : kGalileoIssueInterval;
-            const double toe = std::round(t / interval) * interval;
+            const double toe = sat.system == GnssSystem::gps
+                                   ? std::round(t / interval) * interval
+                                   : std::floor((t - kGalileoIssueDelay) / interval) * interval;
             issue = std::llround(toe / interval);
             GpsEphemeris eph = make_broadcast_ephemeris(sat.orbit, sat.clock, toe, first_week_);
             eph.time_of_week = stamp.tow;
@@ -470,7 +474,7 @@ void Simulation::emit_filter(int64_t rel_ns) {
 
 void Simulation::record_damage() {
     truth_.packets = output_.packet_count();
-    truth_.bytes = output_.byte_count() - output_.truncated_bytes();
+    truth_.bytes = output_.byte_count();
     truth_.garbage_blocks = output_.garbage_blocks();
     truth_.garbage_bytes = output_.garbage_bytes();
     truth_.truncated_bytes = output_.truncated_bytes();
