@@ -1,0 +1,53 @@
+// Helpers of the end-to-end tests: running the simulator, the converter and RTKLIB's rnx2rtkp in a
+// scratch directory, and reading what they wrote (truth file, RINEX epochs, positions, IMR records).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/mini_json.h"
+
+struct Conversion {
+    std::string dir;
+    JsonValue truth;
+    std::string console;
+    int exit_code = -1;
+    bool simulated = false;
+};
+
+// Simulates a log with `sim_args` in a new scratch directory and converts it there with
+// "-inertial_data novatel".
+Conversion simulate_and_convert(const std::string& sim_args);
+
+// True when rnx2rtkp can be run; installs the Debian package rtklib when it is missing.
+bool rtklib_available();
+
+// The one file in `dir` whose name starts with `prefix` and ends with `suffix` ("" when none or several).
+std::string find_file(const std::string& dir, const std::string& prefix, const std::string& suffix);
+std::string read_text(const std::string& path);
+std::vector<uint8_t> read_bytes(const std::string& path);
+
+struct Fix {
+    int week = 0;
+    double tow = 0.0;
+    double x = 0.0, y = 0.0, z = 0.0;
+    int quality = 0;
+    int satellites = 0;
+};
+
+// Single-point positions of rnx2rtkp without ionosphere and troposphere corrections, for the systems of
+// the RTKLIB mask `navsys` (1 GPS, 4 GLONASS, 8 Galileo).
+std::vector<Fix> single_point_positions(const std::string& dir, const std::string& obs,
+                                        const std::string& nav, int navsys);
+
+struct ObsEpoch {
+    int flag = 0;
+    double seconds_of_day = 0.0;
+    int satellites = 0;
+};
+// Epoch lines ("> ...") of a RINEX 3 observation file.
+std::vector<ObsEpoch> observation_epochs(const std::string& text);
+
+// The truth file's receiver with this index (a null value when absent).
+const JsonValue& truth_receiver(const JsonValue& truth, int index);
