@@ -163,7 +163,10 @@ inline ObsRun run_observation_writer(int receiver, const VxpDataStore& store) {
     run.outcome = write_observation_file(receiver, store);
     run.messages = split_text(testing::internal::GetCapturedStdout());
     set_creation_time_source(nullptr);
-    if (!run.outcome.file_name.empty())
+    // A file the writer failed on is not read back: it may be a device such as /dev/full.
+    const bool file_complete = run.outcome.status == WriterOutcome::Status::written ||
+                               run.outcome.status == WriterOutcome::Status::content_error;
+    if (file_complete)
         run.lines = read_lines(run.outcome.file_name);
     return run;
 }

@@ -1,0 +1,166 @@
+// Pieces of the observation writer: epoch preparation, the base-station search, the signal and
+// slot lists, the fixed-site header lines, large epochs, and the file-error outcomes.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "obs_test_support.h"
+
+namespace {
+
+constexpr uint16_t kWeek = 2304;
+constexpr double kStart = 218045.0;  // 2024-03-05 12:34:05
+
+std::string keys(const std::vector<RawObservation>& observations) {
+    std::string text;
+    for (const RawObservation& o : observations) {
+        text += std::to_string(o.gnss_id) + "/" + std::to_string(o.satellite_id) + "/" +
+                std::to_string(o.signal_id) + " ";
+    }
+    return text;
+}
+
+TEST(PrepareEpoch, SortsBySystemSatelliteSignalAndCountsSatellites) {
+    const RawEpoch epoch = {
+        make_observation(kStart, kWeek, 1, 12, 4), make_observation(kStart, kWeek, 1, 5, 1),
+        make_observation(kStart, kWeek, 1, 12, 1), make_observation(kStart, kWeek, 0, 12, 1),
+        make_observation(kStart, kWeek, 0, 13, 1), make_observation(kStart, kWeek, 2, 5, 32)};
+    std::vector<RawObservation> sorted = {make_observation(0, 0, 9, 9, 9)};  // reused buffer
+    EXPECT_EQ(prepare_epoch(epoch, sorted), 3u);
+    EXPECT_EQ(keys(sorted), "0/12/1 0/13/1 1/5/1 1/12/1 1/12/4 2/5/32 ");
+    EXPECT_EQ(prepare_epoch(RawEpoch{}, sorted), 0u);
+    EXPECT_TRUE(sorted.empty());
+}
+
+TEST(FindBaseStationRecord, LastRecordBeforeTheEpochWhenALaterOneFollows) {
+    VxpDataStore store;
+    store.base_station_info = {make_site(100, kWeek, 7, 1, 2, 3, 0), make_site(200, kWeek, 8, 1, 2, 3, 0)};
+    EXPECT_EQ(find_base_station_record(150, kWeek, 0, store), 0);
+    EXPECT_EQ(find_base_station_record(250, kWeek, 0, store), -1);  // runs off the end
+    EXPECT_EQ(find_base_station_record(300, kWeek, 0, store), -1);
+    store.base_station_info.push_back(make_site(400, kWeek, 8, 1, 2, 3, 0));
+    EXPECT_EQ(find_base_station_record(250, kWeek, 0, store), 1);
+    EXPECT_EQ(find_base_station_record(200, kWeek, 0, store), 0);  // equal time is not earlier
+    EXPECT_EQ(find_base_station_record(250, kWeek, 1, store), 1);
+    // Weeks count: a record of the previous week is earlier than any time of this one.
+    EXPECT_EQ(find_base_station_record(50, kWeek + 1, 0, store), -1);
+    EXPECT_EQ(find_base_station_record(250, kWeek, 5, store), -1);
+    store.base_station_info.clear();
+    EXPECT_EQ(find_base_station_record(250, kWeek, 0, store), -1);
+}
+
+TEST(CollectSignalsPresent, FirstOccurrenceOrderPerConstellationWithoutConstellationZero) {
+    VxpDataStore store;
+    store.raw_epochs[1] = {
+        {make_observation(1, kWeek, 3, 1, 74), make_observation(1, kWeek, 1, 5, 4),
+         make_observation(1, kWeek, 0, 5, 9)},
+        {make_observation(2, kWeek, 1, 5, 1), make_observation(2, kWeek, 1, 7, 4),
+         make_observation(2, kWeek, 3, 1, 64)},
+    };
+    const SignalPresence expected = {{1, {4, 1}}, {3, {74, 64}}};
+    EXPECT_EQ(collect_signals_present(1, store), expected);
+    EXPECT_TRUE(collect_signals_present(0, store).empty());
+}
+
+TEST(CollectGlonassSlots, FirstRecordOfEachOccupiedSlotInSlotOrder) {
+    VxpDataStore store;
+    store.glonass_ephemerides[3][9] = {make_glonass_ephemeris(9, -7, 0, kWeek),
+                                       make_glonass_ephemeris(9, 2, 0, kWeek)};
+    store.glonass_ephemerides[3][2] = {make_glonass_ephemeris(2, 6, 0, kWeek)};
+    EXPECT_EQ(collect_glonass_slots(3, store), (GlonassSlots{{6, 2}, {-7, 9}}));
+    EXPECT_TRUE(collect_glonass_slots(0, store).empty());
+}
+
+class ObservationWriter : public testing::Test {
+  protected:
+    ScratchDirectory scratch;
+    VxpDataStore store;
+
+    void one_epoch(int receiver) {
+        store.raw_epochs[receiver] = {{make_observation(kStart, kWeek, 1, 5, 1, {20000000.5, 0, 0, 0})}};
+    }
+};
+
+TEST_F(ObservationWriter, SiteLinesOnlyForTheFixedSiteWithRecords) {
+    store.base_station_info = {make_site(100, kWeek, 7, 4000000.1234, -1000000.5, 4800000.25, 1.5f)};
+    one_epoch(0);
+    one_epoch(2);
+    const ObsRun moving = run_observation_writer(0, store);
+    ASSERT_GE(moving.lines.size(), 5u);
+    EXPECT_EQ(moving.lines[3], header("GROUND_CRAFT", "MARKER TYPE"));
+    EXPECT_EQ(moving.lines[4].substr(60), "TIME OF FIRST OBS   ");
+    const ObsRun fixed = run_observation_writer(2, store);
+    ASSERT_GE(fixed.lines.size(), 8u);
+    EXPECT_EQ(fixed.lines[3], header("GEODETIC", "MARKER TYPE"));
+    EXPECT_EQ(fixed.lines[4], header("7", "MARKER NAME"));
+
+    store.base_station_info.clear();
+    const ObsRun bare = run_observation_writer(2, store);
+    ASSERT_GE(bare.lines.size(), 5u);
+    EXPECT_EQ(bare.lines[3], header("GEODETIC", "MARKER TYPE"));
+    EXPECT_EQ(bare.lines[4].substr(60), "TIME OF FIRST OBS   ");
+}
+
+TEST_F(ObservationWriter, EpochLineCountsAndSeconds) {
+    // 105 satellites (more than two digits): the count fills columns 33-35 after the flag.
+    RawEpoch big;
+    for (int i = 0; i < 105; ++i) {
+        big.push_back(make_observation(kStart + 25.1, kWeek, static_cast<uint8_t>(1 + i % 4),
+                                       static_cast<uint8_t>(1 + i / 4), 1, {20000000.5, 0, 0, 0}));
+    }
+    store.raw_epochs[0] = {big};
+    const ObsRun run = run_observation_writer(0, store);
+    EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
+    const std::size_t header_lines = 4 + 1 + 4 + 4 + 2;
+    ASSERT_EQ(run.lines.size(), header_lines + 1 + 105);
+    EXPECT_EQ(run.lines[header_lines], padded("> 2024 03 05 12 34 30.1000000  0105"));
+    EXPECT_EQ(run.lines[header_lines + 1], padded("G01  20000000.500"));
+    EXPECT_EQ(run.lines.back(), padded("C26  20000000.500"));
+}
+
+TEST_F(ObservationWriter, NoObservationsNoFile) {
+    const ObsRun run = run_observation_writer(0, store);
+    EXPECT_EQ(run.outcome.status, WriterOutcome::Status::skipped);
+    EXPECT_TRUE(run.messages.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
+}
+
+TEST_F(ObservationWriter, FileThatCannotBeCreatedIsAFileError) {
+    one_epoch(0);
+    const std::string name = "QRV_00USA_R_20240651234_00U_100000S_MO.rnx";
+    std::filesystem::create_directory(name);  // fopen of a directory fails whoever runs the test
+    const ObsRun run = run_observation_writer(0, store);
+    EXPECT_EQ(run.outcome.status, WriterOutcome::Status::file_error);
+    EXPECT_EQ(run.outcome.file_name, name);
+    EXPECT_EQ(run.outcome.reason, "Is a directory");
+    EXPECT_TRUE(run.messages.empty());
+}
+
+TEST_F(ObservationWriter, FullDiskIsAFileErrorNotSuccess) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    // Enough epochs to pass the file buffer, so writes fail before the close as well.
+    for (int i = 0; i < 20000; ++i) {
+        store.raw_epochs[0].push_back(
+            {make_observation(kStart + i, kWeek, 1, 5, 1, {20000000.5, 1.5, 2, 40})});
+    }
+    const std::string name = "QRV_00USA_R_20240651234_00U_01S_MO.rnx";
+    std::filesystem::create_symlink("/dev/full", name);
+    const ObsRun run = run_observation_writer(0, store);
+    EXPECT_EQ(run.outcome.status, WriterOutcome::Status::file_error);
+    EXPECT_EQ(run.outcome.file_name, name);
+    EXPECT_EQ(run.outcome.reason, "No space left on device");
+    EXPECT_EQ(run.messages, (std::vector<std::string>{"Writing RINEX obs file for GNSS id 0... "}));
+
+    // A file small enough to stay in the buffer fails at the close.
+    store.raw_epochs[0].resize(1);
+    std::filesystem::create_symlink("/dev/full", "QRV_00USA_R_20240651234_00U_100000S_MO.rnx");
+    const ObsRun small = run_observation_writer(0, store);
+    EXPECT_EQ(small.outcome.status, WriterOutcome::Status::file_error);
+    EXPECT_EQ(small.outcome.reason, "No space left on device");
+}
+
+}  // namespace
