@@ -33,23 +33,49 @@ std::vector<uint8_t> read_bytes(const std::string& path) {
     return {s.begin(), s.end()};
 }
 
-Conversion simulate_and_convert(const std::string& sim_args) {
-    Conversion c;
+namespace {
+std::string scratch_directory() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/kelvartix_e2e_XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr)
-        return c;
-    c.dir = pattern;
-    const std::string sim = std::string(VXPSIM_BIN) + " -o " + shell_quoted(c.dir + "/log.vxp") +
-                            " --truth " + shell_quoted(c.dir + "/log.truth.json") + " " + sim_args + " > " +
-                            shell_quoted(c.dir + "/sim.txt") + " 2>&1";
-    c.simulated = shell(sim) == 0 && JsonValue::parse(read_text(c.dir + "/log.truth.json"), c.truth);
+    return mkdtemp(pattern.data()) == nullptr ? "" : pattern;
+}
+
+// Converts dir/log.vxp in dir: the RINEX files go to the working directory, the IMR file and the
+// log beside the input.
+void convert(Conversion& c) {
+    c.simulated = JsonValue::parse(read_text(c.dir + "/log.truth.json"), c.truth);
     if (!c.simulated)
-        return c;
-    // The RINEX files are written to the working directory, the IMR file and the log beside the input.
+        return;
     const int code = shell("cd " + shell_quoted(c.dir) + " && " + KELVARTIX_BIN +
                            " log.vxp -inertial_data novatel > console.txt 2>&1");
     c.exit_code = code == kExitCodeMinusOne ? -1 : code;
     c.console = read_text(c.dir + "/console.txt");
+}
+}  // namespace
+
+Conversion simulate_and_convert(const std::string& sim_args) {
+    Conversion c;
+    c.dir = scratch_directory();
+    if (c.dir.empty())
+        return c;
+    const std::string sim = std::string(VXPSIM_BIN) + " -o " + shell_quoted(c.dir + "/log.vxp") +
+                            " --truth " + shell_quoted(c.dir + "/log.truth.json") + " " + sim_args + " > " +
+                            shell_quoted(c.dir + "/sim.txt") + " 2>&1";
+    if (shell(sim) == 0)
+        convert(c);
+    return c;
+}
+
+Conversion convert_copy(const std::string& log, const std::string& truth) {
+    Conversion c;
+    c.dir = scratch_directory();
+    if (c.dir.empty())
+        return c;
+    std::error_code error;
+    std::filesystem::copy_file(log, c.dir + "/log.vxp", error);
+    if (!error)
+        std::filesystem::copy_file(truth, c.dir + "/log.truth.json", error);
+    if (!error)
+        convert(c);
     return c;
 }
 

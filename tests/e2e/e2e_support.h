@@ -20,6 +20,9 @@ struct Conversion {
 // "-inertial_data novatel".
 Conversion simulate_and_convert(const std::string& sim_args);
 
+// Copies a log and its truth file into a new scratch directory and converts the copy there.
+Conversion convert_copy(const std::string& log, const std::string& truth);
+
 // True when rnx2rtkp can be run; installs the Debian package rtklib when it is missing.
 bool rtklib_available();
 

@@ -193,6 +193,23 @@ TEST_F(EndToEnd, ImrFileHoldsOneRecordPerImuTagAtTheSimulatedRate) {
     }
 }
 
+TEST(SampleEndToEnd, CommittedSampleConvertsAndPositionsWithinOneMetreOfItsTruth) {
+    Conversion c =
+        convert_copy(std::string(SAMPLE_DIR) + "/sample.vxp", std::string(SAMPLE_DIR) + "/sample.truth.json");
+    ASSERT_TRUE(c.simulated) << "sample or its truth file missing in " << SAMPLE_DIR;
+    EXPECT_EQ(c.exit_code, 0) << c.console;
+    EXPECT_EQ(c.console.find("Warning"), std::string::npos) << c.console;
+    if (!rtklib_available())
+        GTEST_SKIP() << "rnx2rtkp (Debian package rtklib) is missing and could not be installed";
+    for (int rx : {0, 2}) {
+        const std::size_t epochs = truth_receiver(c.truth, rx)["epochs"].array().size();
+        EXPECT_GT(epochs, 0u);
+        EXPECT_EQ(expect_positions(c, rx, kRtklibGps | kRtklibGlonass | kRtklibGalileo, false),
+                  static_cast<int>(epochs));
+    }
+    std::system(("rm -rf '" + c.dir + "'").c_str());
+}
+
 TEST(DamagedEndToEnd, ConvertsWithWarningsAndLosesOnlyDamagedEpochs) {
     const Conversion c = simulate_and_convert(kDamagedRun);
     ASSERT_TRUE(c.simulated) << c.dir;
