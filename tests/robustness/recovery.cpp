@@ -39,6 +39,9 @@ std::vector<std::vector<uint8_t>> load_and_record(const std::vector<uint8_t>& by
     store->set_filter_packet_observer(record_packet);
     const bool loaded = store->load_file(path.c_str());
     delivered_packets = nullptr;
+    // Removed rather than truncated by the next check: rewriting a file in place makes some
+    // file systems write it out to disk on close, which slows a thousand checks down.
+    std::filesystem::remove(path);
     if (!loaded)
         delivered.clear();
     return delivered;

@@ -1,0 +1,244 @@
+// Output files that cannot be written, through the built program: every failing file is named
+// with its reason on one line, the other files are still written, and the run ends with exit
+// code -1. The causes are ones root cannot override: a removed working directory, a file name
+// leading into a missing directory, /dev/full, a tiny file system, and an unprivileged user.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "packet_catalogue.h"
+#include "program_runner.h"
+#include "test_support.h"
+
+namespace robustness {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+constexpr int kFailureStatus = 255;  // exit code -1 as a POSIX parent sees it
+constexpr std::size_t kBannerLines = 7;
+constexpr int kEpochs = 3;
+// Enough epochs for an observation file several times larger than the tiny file system.
+constexpr int kManyEpochs = 300;
+constexpr std::size_t kTinyFileSystem = 16 * 1024;
+constexpr const char* kInput = "../in/day.bin";  // from the working directory
+constexpr const char* kImr = "../in/day.imr";
+// The header line that carries the time of the run; it differs between two runs.
+constexpr const char* kRunDateLabel = "PGM / RUN BY / DATE";
+
+const std::string kNoEntry = "No such file or directory";
+const std::string kNoSpace = "No space left on device";
+const std::string kNoPermission = "Permission denied";
+
+Lines operator+(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::string without_run_date(const std::string& text) {
+    std::string kept;
+    for (const std::string& line : split_lines(text)) {
+        if (line.find(kRunDateLabel) == std::string::npos)
+            kept += line + "\n";
+    }
+    return kept;
+}
+
+// The test directory holds in/day.bin (the input, where the log and IMR files go) and work/ (the
+// working directory, where the RINEX files go).
+class FailurePaths : public ::testing::Test {
+  protected:
+    void SetUp() override { make_layout(dir, sample_log(kEpochs)); }
+
+    static void make_layout(const TempDir& where, const std::vector<uint8_t>& log) {
+        fs::create_directory(where / "in");
+        fs::create_directory(where / "work");
+        write_file(where / "in" / "day.bin", log);
+    }
+
+    fs::path work() const { return dir / "work"; }
+    fs::path in() const { return dir / "in"; }
+
+    // Runs the conversion with an IMR file; checks that standard output after the banner and the
+    // log file hold the same lines, and that nothing went to standard error.
+    Lines run(int expected_exit_code, const ChildPreparation& prepare = {}) {
+        const ProgramRun result = run_kelvartix(work(), {kInput, "-inertial_data", "novatel"}, prepare);
+        EXPECT_EQ(result.setup_error, "");
+        EXPECT_EQ(result.exit_code, expected_exit_code);
+        EXPECT_EQ(result.err, "");
+        Lines lines = split_lines(result.out);
+        lines.erase(lines.begin(),
+                    lines.begin() + static_cast<std::ptrdiff_t>(std::min(kBannerLines, lines.size())));
+        EXPECT_EQ(split_lines(read_file(in() / "day.log")), lines);
+        return lines;
+    }
+
+    // The RINEX files of a complete run of the same log, by name: observation files of receiver
+    // indexes 0 and 2 and the navigation file of 0, in name order.
+    void make_reference(const std::vector<uint8_t>& log) {
+        make_layout(reference, log);
+        const ProgramRun result = run_kelvartix(reference / "work", {kInput, "-inertial_data", "novatel"});
+        ASSERT_EQ(result.exit_code, 0);
+        for (const auto& entry : fs::directory_iterator(reference / "work"))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        ASSERT_EQ(names.size(), 3u);
+        ASSERT_TRUE(names[0].ends_with("_MO.rnx") && names[1].ends_with("_MN.rnx") &&
+                    names[2].ends_with("_MO.rnx"));
+    }
+
+    // The file is complete: as in the reference run, but for the time of the run.
+    void expect_complete(const std::string& name) {
+        const std::string written = read_file(work() / name);
+        EXPECT_FALSE(written.empty()) << name;
+        EXPECT_EQ(without_run_date(written), without_run_date(read_file(reference / "work" / name))) << name;
+    }
+
+    void expect_complete_imr() {
+        EXPECT_EQ(read_file(in() / "day.imr"), read_file(reference / "in" / "day.imr"));
+    }
+
+    const std::string& obs0() const { return names[0]; }
+    const std::string& nav0() const { return names[1]; }
+    const std::string& obs2() const { return names[2]; }
+
+    static std::string cannot_write(const std::string& name, const std::string& reason) {
+        return "Error: could not write " + name + ": " + reason;
+    }
+
+    TempDir dir;
+    TempDir reference;
+    Lines names;
+};
+
+const Lines kLoaded = {"Loading VXP binary file ../in/day.bin", "VXP binary file load complete",
+                       "Using leap seconds from binary data = 18"};
+const Lines kImrWritten = {"Writing inertial data to IMR file... done."};
+const Lines kRinexWritten = {"Writing RINEX obs file for GNSS id 0... ", "done.",
+                             "Writing RINEX nav file for GNSS id 0... done.",
+                             "Writing RINEX obs file for GNSS id 2... ", "done."};
+
+TEST_F(FailurePaths, ARemovedWorkingDirectoryFailsEveryRinexFileButNotTheImrFile) {
+    make_reference(sample_log(kEpochs));
+    const Lines lines = run(kFailureStatus, remove_working_directory);
+    const Lines expected = kLoaded +
+                           Lines{cannot_write(obs0(), kNoEntry), cannot_write(nav0(), kNoEntry),
+                                 cannot_write(obs2(), kNoEntry)} +
+                           kImrWritten;
+    EXPECT_EQ(lines, expected);
+    EXPECT_FALSE(fs::exists(work()));
+    expect_complete_imr();
+}
+
+TEST_F(FailurePaths, AReadOnlyWorkingDirectoryForAnUnprivilegedUser) {
+    make_reference(sample_log(kEpochs));
+    // The user must reach the input and may write beside it, but not in the working directory.
+    fs::permissions(dir.path(), fs::perms::all, fs::perm_options::replace);
+    fs::permissions(in(), fs::perms::all, fs::perm_options::replace);
+    fs::permissions(work(),
+                    fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::replace);
+    const Lines lines = run(kFailureStatus, drop_privileges);
+    const Lines expected = kLoaded +
+                           Lines{cannot_write(obs0(), kNoPermission), cannot_write(nav0(), kNoPermission),
+                                 cannot_write(obs2(), kNoPermission)} +
+                           kImrWritten;
+    EXPECT_EQ(lines, expected);
+    EXPECT_TRUE(fs::is_empty(work()));
+    expect_complete_imr();
+}
+
+TEST_F(FailurePaths, ARinexFileThatCannotBeCreatedLeavesTheOthersWritten) {
+    make_reference(sample_log(kEpochs));
+    // A name that leads into a directory that does not exist.
+    fs::create_symlink(dir / "missing" / "obs.rnx", work() / obs0());
+    const Lines lines = run(kFailureStatus);
+    const Lines expected =
+        kLoaded +
+        Lines{cannot_write(obs0(), kNoEntry), "Writing RINEX nav file for GNSS id 0... done.",
+              "Writing RINEX obs file for GNSS id 2... ", "done."} +
+        kImrWritten;
+    EXPECT_EQ(lines, expected);
+    expect_complete(nav0());
+    expect_complete(obs2());
+    expect_complete_imr();
+}
+
+TEST_F(FailurePaths, ARinexFileOnAFullDeviceLeavesTheOthersWritten) {
+    make_reference(sample_log(kEpochs));
+    fs::create_symlink("/dev/full", work() / nav0());
+    const Lines lines = run(kFailureStatus);
+    const Lines expected = kLoaded +
+                           Lines{"Writing RINEX obs file for GNSS id 0... ", "done.",
+                                 "Writing RINEX nav file for GNSS id 0... ", cannot_write(nav0(), kNoSpace),
+                                 "Writing RINEX obs file for GNSS id 2... ", "done."} +
+                           kImrWritten;
+    EXPECT_EQ(lines, expected);
+    expect_complete(obs0());
+    expect_complete(obs2());
+    expect_complete_imr();
+}
+
+TEST_F(FailurePaths, RinexFilesOnAFullFileSystem) {
+    const std::vector<uint8_t> log = sample_log(kManyEpochs);
+    make_reference(log);
+    write_file(in() / "day.bin", log);
+    const fs::path target = work();
+    const ProgramRun probe =
+        run_kelvartix(work(), {"-h"}, [&] { return mount_tiny_tmpfs(target, kTinyFileSystem); });
+    if (!probe.setup_error.empty())
+        GTEST_SKIP() << "no private tmpfs here: " << probe.setup_error;
+
+    const Lines lines = run(kFailureStatus, [&] { return mount_tiny_tmpfs(target, kTinyFileSystem); });
+    const Lines expected = kLoaded +
+                           Lines{"Writing RINEX obs file for GNSS id 0... ", cannot_write(obs0(), kNoSpace),
+                                 "Writing RINEX nav file for GNSS id 0... ", cannot_write(nav0(), kNoSpace),
+                                 "Writing RINEX obs file for GNSS id 2... ", cannot_write(obs2(), kNoSpace)} +
+                           kImrWritten;
+    EXPECT_EQ(lines, expected);
+    // The tmpfs was the child's own: nothing is left in the real working directory.
+    EXPECT_TRUE(fs::is_empty(work()));
+    expect_complete_imr();
+}
+
+TEST_F(FailurePaths, AnImrFileOnAFullDevice) {
+    make_reference(sample_log(kEpochs));
+    fs::create_symlink("/dev/full", in() / "day.imr");
+    const Lines lines = run(kFailureStatus);
+    const Lines expected = kLoaded + kRinexWritten +
+                           Lines{"Writing inertial data to IMR file... ", cannot_write(kImr, kNoSpace),
+                                 "Error writing novatel inertial data file!"};
+    EXPECT_EQ(lines, expected);
+    for (const std::string& name : names)
+        expect_complete(name);
+}
+
+TEST_F(FailurePaths, AnImrFileThatCannotBeCreated) {
+    make_reference(sample_log(kEpochs));
+    fs::create_symlink(dir / "missing" / "day.imr", in() / "day.imr");
+    const Lines lines = run(kFailureStatus);
+    const Lines expected = kLoaded + kRinexWritten +
+                           Lines{cannot_write(kImr, kNoEntry), "Error writing novatel inertial data file!"};
+    EXPECT_EQ(lines, expected);
+    for (const std::string& name : names)
+        expect_complete(name);
+}
+
+TEST_F(FailurePaths, ADirectoryAsInputIsNotALoad) {
+    fs::remove(in() / "day.bin");
+    fs::create_directory(in() / "day.bin");
+    const Lines lines = run(kFailureStatus);
+    const Lines expected = (Lines{"Loading VXP binary file ../in/day.bin", "Error opening VXP binary file!"});
+    EXPECT_EQ(lines, expected);
+    EXPECT_TRUE(fs::is_empty(work()));
+    EXPECT_FALSE(fs::exists(in() / "day.imr"));
+}
+
+}  // namespace
+}  // namespace robustness
