@@ -193,6 +193,30 @@ TEST_F(EndToEnd, ImrFileHoldsOneRecordPerImuTagAtTheSimulatedRate) {
     }
 }
 
+TEST(VariantEndToEnd, TenHertzDualFrequencyAcrossAWeekChangeWithScaledInertialData) {
+    // Receiver 0 in the legacy set 0x81, a second signal per satellite, inertial rates and specific
+    // forces with the sensor set's own time field, and a GPS week change half way.
+    const Conversion c = simulate_and_convert(
+        "--duration 30 --obs-rate 10 --start 2024-03-09T23:59:45 --receivers 0,2 --legacy-set "
+        "--dual-frequency "
+        "--noise-pr 0.05 --imu-data scaled --imu-time own --imu-rate 200 --filter-time own --seed 9");
+    ASSERT_TRUE(c.simulated) << c.dir;
+    ASSERT_EQ(c.exit_code, 0) << c.console;
+    const std::string obs = find_file(c.dir, "QRV_00", "_10H_MO.rnx");
+    ASSERT_FALSE(obs.empty());
+    EXPECT_NE(read_text(c.dir + "/" + obs).find("G    6 C1C L1C D1C C2W L2W D2W"), std::string::npos);
+    const std::vector<uint8_t> imr = read_bytes(c.dir + "/log.imr");
+    ASSERT_GE(imr.size(), kImrHeaderSize);
+    EXPECT_EQ(little_endian<int32_t>(imr, 17), 0);  // rates, not increments
+    EXPECT_EQ(little_endian<double>(imr, 25), 200.0);
+    EXPECT_EQ((imr.size() - kImrHeaderSize) / kImrRecordSize, 30u * 200u);
+    if (!rtklib_available())
+        GTEST_SKIP() << "rnx2rtkp (Debian package rtklib) is missing and could not be installed";
+    for (int rx : {0, 2})
+        EXPECT_EQ(expect_positions(c, rx, kRtklibGps | kRtklibGlonass | kRtklibGalileo, false), 300);
+    std::system(("rm -rf '" + c.dir + "'").c_str());
+}
+
 TEST(SampleEndToEnd, CommittedSampleConvertsAndPositionsWithinOneMetreOfItsTruth) {
     Conversion c =
         convert_copy(std::string(SAMPLE_DIR) + "/sample.vxp", std::string(SAMPLE_DIR) + "/sample.truth.json");
