@@ -2,6 +2,7 @@
 // frame rules, a callback that records every event, and a fake millisecond clock.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -13,8 +14,13 @@ using Bytes = std::vector<uint8_t>;
 
 // Frames a payload: 75 65, set, length, payload, then the two running sums over all of it.
 inline Bytes make_packet(uint8_t descriptor_set, const Bytes& payload) {
-    Bytes packet = {0x75, 0x65, descriptor_set, static_cast<uint8_t>(payload.size())};
-    packet.insert(packet.end(), payload.begin(), payload.end());
+    Bytes packet(4 + payload.size() + 2);
+    packet[0] = 0x75;
+    packet[1] = 0x65;
+    packet[2] = descriptor_set;
+    packet[3] = static_cast<uint8_t>(payload.size());
+    std::copy(payload.begin(), payload.end(), packet.begin() + 4);
+    packet.resize(4 + payload.size());
     uint8_t sum1 = 0;
     uint8_t sum2 = 0;
     for (uint8_t b : packet) {
