@@ -46,6 +46,6 @@ bool VxpLogWriter::write_file(const std::string& path) {
     const std::vector<uint8_t>& data = bytes();
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return false;
-    const bool written = std::fwrite(data.data(), 1, data.size(), file) == data.size();
+    const bool written = data.empty() || std::fwrite(data.data(), 1, data.size(), file) == data.size();
     return std::fclose(file) == 0 && written;
 }
