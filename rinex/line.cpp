@@ -12,7 +12,7 @@ void RinexLineBuilder::place(std::string_view text, int32_t column) {
     const std::size_t end = start + text.size();
     if (buffer_.size() < end)
         buffer_.resize(end, ' ');
-    buffer_.replace(start, text.size(), text);
+    std::copy(text.begin(), text.end(), buffer_.begin() + static_cast<std::ptrdiff_t>(start));
     // One past the last character: the composer's width rule, which leaves one trailing blank.
     width_ = end + 1;
 }

@@ -13,6 +13,7 @@
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
 #include "rinex/obs_output.h"
+#include "rinex/obs_site_search.h"
 #include "rinex/obs_writer.h"
 
 namespace {
@@ -302,6 +303,7 @@ bool write_observation_epochs(ObsOutput& out, int32_t receiver_index, const VxpD
     EpochWriter writer(out, signals);
     const Sequence<BaseStationInfo>& sites = store.base_station_records();
     const bool fixed_site = receiver_index == OBS_FIXED_SITE_RECEIVER;
+    const SiteSearch site_search(store);
     int32_t site_in_force = 0;
     std::vector<RawObservation> sorted;
     for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
@@ -310,8 +312,7 @@ bool write_observation_epochs(ObsOutput& out, int32_t receiver_index, const VxpD
             continue;
         const RawObservation& first = sorted.front();
         if (fixed_site) {
-            const int32_t found =
-                find_base_station_record(first.time_of_week, first.week_number, site_in_force, store);
+            const int32_t found = site_search.find(first.time_of_week, first.week_number, site_in_force);
             if (found > 0) {
                 const BaseStationInfo& old_site = sites[static_cast<std::size_t>(site_in_force)];
                 const BaseStationInfo& found_site = sites[static_cast<std::size_t>(found)];

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "obs_test_support.h"
+#include "rinex/obs_site_search.h"
 
 namespace {
 
@@ -50,6 +53,31 @@ TEST(FindBaseStationRecord, LastRecordBeforeTheEpochWhenALaterOneFollows) {
     EXPECT_EQ(find_base_station_record(250, kWeek, 5, store), -1);
     store.base_station_info.clear();
     EXPECT_EQ(find_base_station_record(250, kWeek, 0, store), -1);
+}
+
+// The writer's search answers exactly as the plain walk, for ordered and disordered record
+// times, equal times, NaN times, week changes and every start index.
+TEST(SiteSearch, AgreesWithFindBaseStationRecord) {
+    std::mt19937 random(2024);
+    std::uniform_int_distribution<int> time(0, 40);
+    for (int round = 0; round < 200; ++round) {
+        VxpDataStore store;
+        const int count = round % 12;
+        for (int k = 0; k < count; ++k) {
+            const double t = round % 3 == 0 ? 10.0 * k : 10.0 * time(random);
+            const bool damaged = round % 7 == 0 && k == count / 2;
+            store.base_station_info.push_back(make_site(
+                damaged ? NAN : t, static_cast<uint16_t>(kWeek + (time(random) == 0)), 1, 0, 0, 0, 0));
+        }
+        const SiteSearch search(store);
+        for (int start = -1; start <= count; ++start) {
+            for (double t = -5.0; t <= 420.0; t += 5.0) {
+                ASSERT_EQ(search.find(t, kWeek, start), find_base_station_record(t, kWeek, start, store))
+                    << "round " << round << " start " << start << " t " << t;
+            }
+            ASSERT_EQ(search.find(NAN, kWeek, start), find_base_station_record(NAN, kWeek, start, store));
+        }
+    }
 }
 
 TEST(CollectSignalsPresent, FirstOccurrenceOrderPerConstellationWithoutConstellationZero) {
