@@ -40,3 +40,6 @@ bool write_rinex_line(std::FILE* file, std::string_view line, bool wrap);
 inline bool write_rinex_line(std::FILE* file, const std::string& line, bool wrap) {
     return write_rinex_line(file, std::string_view(line), wrap);
 }
+inline bool write_rinex_line(std::FILE* file, const char* line, bool wrap) {
+    return write_rinex_line(file, std::string_view(line), wrap);
+}

@@ -91,6 +91,7 @@ TEST(WriteRinexLine, WithoutWrapALineIsWrittenWhole) {
     const std::string line98 = std::string(97, 'x') + " ";
     EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, line98, false); }), line98 + "\n");
     EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, std::string("z"), false); }), "");
+    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, "ab", false); }), "ab\n");
 }
 
 TEST(WriteRinexLine, ReportsAMissingFileAndAFailedWrite) {
