@@ -63,9 +63,10 @@ TEST(KeplerOrbit, ReferenceTimesInTheNextWeekCarryTheirWeek) {
     const double toe = static_cast<double>(kSecondsPerWeek) + 3600.0;  // Sunday 01:00 of the next week
     const std::vector<Satellite> s = sky(toe - 7200.0, toe);
     const GpsEphemeris eph = make_broadcast_ephemeris(s.front().orbit, s.front().clock, toe, kFirstWeek);
-    EXPECT_EQ(eph.week_number, kFirstWeek + 1);
-    EXPECT_DOUBLE_EQ(eph.t_oe, 3600.0);
-    EXPECT_DOUBLE_EQ(eph.t_oc, 3600.0);
+    // Packed members are read into values first (no references to unaligned fields).
+    EXPECT_EQ(int{eph.week_number}, kFirstWeek + 1);
+    EXPECT_DOUBLE_EQ(double{eph.t_oe}, 3600.0);
+    EXPECT_DOUBLE_EQ(double{eph.t_oc}, 3600.0);
     // Evaluated from the previous week (Saturday 23:00), across the week change.
     EXPECT_LT(largest_kepler_error(s.front(), toe, 7200.0), kMillimetre);
 }
@@ -194,10 +195,12 @@ TEST(GlonassOrbit, ReferenceTimeIsMoscowTimeOnTheQuarterHours) {
     ASSERT_NE(sat, nullptr);
     for (const GlonassTrack::Segment& seg : sat->glonass->segments()) {
         const GlonassEphemeris eph = make_glonass_ephemeris(*sat->glonass, seg, kLeapSeconds);
-        EXPECT_EQ(eph.tb % 1800u, 900u);
+        const uint32_t tb = eph.tb;
+        EXPECT_EQ(tb % 1800u, 900u);
         const double utc_of_day = std::fmod(seg.t_ref - kLeapSeconds + 86400.0, 86400.0);
-        EXPECT_DOUBLE_EQ(std::fmod(eph.tb - 10800.0 + 86400.0, 86400.0), utc_of_day);
+        EXPECT_DOUBLE_EQ(std::fmod(tb - 10800.0 + 86400.0, 86400.0), utc_of_day);
     }
-    EXPECT_EQ(make_glonass_ephemeris(*sat->glonass, sat->glonass->segments().front(), kLeapSeconds).tb,
-              2u * 3600u + 45u * 60u);
+    const uint32_t first_tb =
+        make_glonass_ephemeris(*sat->glonass, sat->glonass->segments().front(), kLeapSeconds).tb;
+    EXPECT_EQ(first_tb, 2u * 3600u + 45u * 60u);
 }

@@ -217,7 +217,7 @@ TEST(Packets, SimulatedLogLoadsWithTheCountsOfItsTruth) {
         std::size_t observations = 0;
         for (std::size_t i = 0; i < epochs.size(); ++i) {
             EXPECT_EQ(epochs[i].size(), rt.epochs[i].observations);
-            EXPECT_EQ(epochs[i][0].time_of_week, rt.epochs[i].time.tow);
+            EXPECT_EQ(double{epochs[i][0].time_of_week}, rt.epochs[i].time.tow);
             observations += epochs[i].size();
         }
         EXPECT_EQ(observations, rt.observations);
@@ -231,9 +231,9 @@ TEST(Packets, SimulatedLogLoadsWithTheCountsOfItsTruth) {
     // Receiver 2 reports its base station, and its move to a second site half way.
     const auto& base = store->base_station_records();
     ASSERT_FALSE(base.empty());
-    EXPECT_EQ(base.front().station_id, o.station_id);
-    EXPECT_EQ(base.back().station_id, o.station_id + 1);
-    EXPECT_NEAR(base.front().ecef_x, receiver_truth(truth, 2).sites[0].marker.x, 1e-9);
+    EXPECT_EQ(int{base.front().station_id}, o.station_id);
+    EXPECT_EQ(int{base.back().station_id}, o.station_id + 1);
+    EXPECT_NEAR(double{base.front().ecef_x}, receiver_truth(truth, 2).sites[0].marker.x, 1e-9);
     double leap = 0.0;
     EXPECT_TRUE(store->leap_seconds_from_data(leap));
     EXPECT_EQ(leap, 18.0);
@@ -267,7 +267,7 @@ TEST(Packets, DamageIsExactlyWhatTheTruthLists) {
         const ReceiverTruth& rt = receiver_truth(truth, rx);
         std::map<double, std::size_t> loaded;
         for (const auto& epoch : store->receiver_raw_epochs(rx))
-            loaded[epoch[0].time_of_week] += epoch.size();
+            loaded[double{epoch[0].time_of_week}] += epoch.size();
         std::size_t intact = 0;
         for (const EpochTruth& e : rt.epochs) {
             if (e.damaged) {

@@ -187,7 +187,8 @@ void write_filter_packet(LogOutput& out, TimeFields time, const GpsTimestamp& ts
 
 void write_command_exchange(LogOutput& out, int sequence, const PacketTag& tag, uint64_t counts[3]) {
     // Ping and its acknowledgement.
-    out.begin(VXP_SET_COMMAND_01).raw_field(kCommandPing, nullptr, 0);
+    const uint8_t no_data[1] = {0};  // a valid pointer even for no bytes (memcpy must not see null)
+    out.begin(VXP_SET_COMMAND_01).raw_field(kCommandPing, no_data, 0);
     out.end(tag);
     const uint8_t ping_ack[2] = {kCommandPing, 0};
     out.begin(VXP_SET_COMMAND_01).raw_field(kCommandAcknowledge, ping_ack, sizeof ping_ack);
