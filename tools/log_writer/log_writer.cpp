@@ -13,7 +13,7 @@ VxpLogWriter& VxpLogWriter::begin(uint8_t descriptor_set) {
 bool VxpLogWriter::raw_field(uint8_t descriptor, const void* data, std::size_t size, Encoder encode) {
     if (!open_ || size > room()) return false;
     uint8_t wire[VXP_MAX_PAYLOAD_SIZE];
-    std::memcpy(wire, data, size);
+    if (size > 0) std::memcpy(wire, data, size);
     if (encode != nullptr) encode(wire);
     return vxp_packet_add_field(packet_, sizeof packet_, wire, static_cast<uint16_t>(size), descriptor) == 0;
 }
