@@ -199,7 +199,7 @@ WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& 
         return file_error(name, std::strerror(errno));
     NavigationFile file(handle);
 
-    run_settings.console_log << "Writing RINEX nav file for GNSS id " << receiver_index << "... ";
+    run_settings.console_log << "Writing RINEX nav file for GNSS id " << receiver_index << "... " << std::endl;
     flush_console_log();
 
     for (const std::string& line : header_lines(receiver_index, store)) {
@@ -213,12 +213,8 @@ WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& 
         if (!file.write(text))
             break;
     }
-    if (!file.close()) {
-        // End the progress line so the run's error message starts on a line of its own.
-        run_settings.console_log << "\n";
-        flush_console_log();
+    if (!file.close())
         return file_error(name, file.error());
-    }
     run_settings.console_log << "done.\n";
     flush_console_log();
     WriterOutcome outcome;

@@ -93,7 +93,7 @@ TEST_F(NavFileTest, HeaderWithoutIonosphereIsFourLines) {
     EXPECT_EQ(outcome.file_name, kNavName0);
     EXPECT_EQ(read_lines(kNavName0),
               concat({{kVersionLine, kProgramLine, kLeap18Line, kEndLine}, kG01Lines}));
-    EXPECT_EQ(messages(), "Writing RINEX nav file for GNSS id 0... done.\n");
+    EXPECT_EQ(messages(), "Writing RINEX nav file for GNSS id 0... \ndone.\n");
 }
 
 TEST_F(NavFileTest, OneGpsIonoRecordGivesBothLines) {
@@ -257,7 +257,7 @@ TEST_F(NavFileTest, ReceiverIndexInNameAndMessage) {
     EXPECT_EQ(outcome.status, WriterOutcome::Status::written);
     EXPECT_EQ(outcome.file_name, "QRV_02USA_S_20182101020_00U_MN.rnx");
     EXPECT_EQ(read_lines(outcome.file_name).size(), 12u);
-    EXPECT_EQ(messages(), "Writing RINEX nav file for GNSS id 2... done.\n");
+    EXPECT_EQ(messages(), "Writing RINEX nav file for GNSS id 2... \ndone.\n");
 }
 
 TEST_F(NavFileTest, FileThatCannotBeCreatedIsReportedWithoutMessage) {

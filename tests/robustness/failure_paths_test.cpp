@@ -120,7 +120,7 @@ const Lines kLoaded = {"Loading VXP binary file ../in/day.bin", "VXP binary file
                        "Using leap seconds from binary data = 18"};
 const Lines kImrWritten = {"Writing inertial data to IMR file... done."};
 const Lines kRinexWritten = {"Writing RINEX obs file for GNSS id 0... ", "done.",
-                             "Writing RINEX nav file for GNSS id 0... done.",
+                             "Writing RINEX nav file for GNSS id 0... ", "done.",
                              "Writing RINEX obs file for GNSS id 2... ", "done."};
 
 TEST_F(FailurePaths, ARemovedWorkingDirectoryFailsEveryRinexFileButNotTheImrFile) {
@@ -161,7 +161,7 @@ TEST_F(FailurePaths, ARinexFileThatCannotBeCreatedLeavesTheOthersWritten) {
     const Lines lines = run(kFailureStatus);
     const Lines expected =
         kLoaded +
-        Lines{cannot_write(obs0(), kNoEntry), "Writing RINEX nav file for GNSS id 0... done.",
+        Lines{cannot_write(obs0(), kNoEntry), "Writing RINEX nav file for GNSS id 0... ", "done.",
               "Writing RINEX obs file for GNSS id 2... ", "done."} +
         kImrWritten;
     EXPECT_EQ(lines, expected);
