@@ -34,6 +34,7 @@ constexpr const char* kRunDateLabel = "PGM / RUN BY / DATE";
 const std::string kNoEntry = "No such file or directory";
 const std::string kNoSpace = "No space left on device";
 const std::string kNoPermission = "Permission denied";
+const std::string kReadOnly = "Read-only file system";
 
 Lines operator+(Lines a, const Lines& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -144,6 +145,8 @@ TEST_F(FailurePaths, AReadOnlyWorkingDirectoryForAnUnprivilegedUser) {
                     fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
                     fs::perm_options::replace);
+    if (!reachable_by_others(dir.path()) || !reachable_by_others(KELVARTIX_BINARY))
+        GTEST_SKIP() << "the test directory or the program is out of reach of an unprivileged user";
     const Lines lines = run(kFailureStatus, drop_privileges);
     const Lines expected = kLoaded +
                            Lines{cannot_write(obs0(), kNoPermission), cannot_write(nav0(), kNoPermission),
@@ -154,16 +157,32 @@ TEST_F(FailurePaths, AReadOnlyWorkingDirectoryForAnUnprivilegedUser) {
     expect_complete_imr();
 }
 
+TEST_F(FailurePaths, AReadOnlyFileSystemAsWorkingDirectory) {
+    make_reference(sample_log(kEpochs));
+    const fs::path target = work();
+    const ChildPreparation read_only = [&] { return mount_tiny_tmpfs(target, kTinyFileSystem, true); };
+    const ProgramRun probe = run_kelvartix(work(), {"-h"}, read_only);
+    if (!probe.setup_error.empty())
+        GTEST_SKIP() << "no private tmpfs here: " << probe.setup_error;
+
+    const Lines lines = run(kFailureStatus, read_only);
+    const Lines expected = kLoaded +
+                           Lines{cannot_write(obs0(), kReadOnly), cannot_write(nav0(), kReadOnly),
+                                 cannot_write(obs2(), kReadOnly)} +
+                           kImrWritten;
+    EXPECT_EQ(lines, expected);
+    expect_complete_imr();
+}
+
 TEST_F(FailurePaths, ARinexFileThatCannotBeCreatedLeavesTheOthersWritten) {
     make_reference(sample_log(kEpochs));
     // A name that leads into a directory that does not exist.
     fs::create_symlink(dir / "missing" / "obs.rnx", work() / obs0());
     const Lines lines = run(kFailureStatus);
-    const Lines expected =
-        kLoaded +
-        Lines{cannot_write(obs0(), kNoEntry), "Writing RINEX nav file for GNSS id 0... ", "done.",
-              "Writing RINEX obs file for GNSS id 2... ", "done."} +
-        kImrWritten;
+    const Lines expected = kLoaded +
+                           Lines{cannot_write(obs0(), kNoEntry), "Writing RINEX nav file for GNSS id 0... ",
+                                 "done.", "Writing RINEX obs file for GNSS id 2... ", "done."} +
+                           kImrWritten;
     EXPECT_EQ(lines, expected);
     expect_complete(nav0());
     expect_complete(obs2());

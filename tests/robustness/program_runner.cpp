@@ -6,6 +6,7 @@
 #include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -126,7 +127,7 @@ std::string drop_privileges() {
     return "";
 }
 
-std::string mount_tiny_tmpfs(const std::filesystem::path& target, std::size_t bytes) {
+std::string mount_tiny_tmpfs(const std::filesystem::path& target, std::size_t bytes, bool read_only) {
     char here[4096];
     if (getcwd(here, sizeof here) == nullptr)
         return errno_text("getcwd");
@@ -135,11 +136,27 @@ std::string mount_tiny_tmpfs(const std::filesystem::path& target, std::size_t by
     if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         return errno_text("mount --make-rprivate /");
     const std::string options = "size=" + std::to_string(bytes);
-    if (mount("tmpfs", target.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0)
+    const unsigned long flags = MS_NOSUID | MS_NODEV | (read_only ? MS_RDONLY : 0);
+    if (mount("tmpfs", target.c_str(), "tmpfs", flags, options.c_str()) != 0)
         return errno_text("mount tmpfs");
     if (chdir(here) != 0)
         return errno_text("chdir");
     return "";
+}
+
+bool reachable_by_others(const std::filesystem::path& path) {
+    const std::filesystem::path absolute = std::filesystem::absolute(path);
+    struct stat status {};
+    if (stat(absolute.c_str(), &status) != 0)
+        return false;
+    if (S_ISREG(status.st_mode) && (status.st_mode & (S_IROTH | S_IXOTH)) != (S_IROTH | S_IXOTH))
+        return false;
+    for (std::filesystem::path up = absolute.parent_path();; up = up.parent_path()) {
+        if (stat(up.c_str(), &status) != 0 || (status.st_mode & S_IXOTH) == 0)
+            return false;
+        if (up == up.root_path())
+            return true;
+    }
 }
 
 }  // namespace robustness

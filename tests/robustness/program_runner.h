@@ -30,9 +30,13 @@ ProgramRun run_kelvartix(const std::filesystem::path& working_directory,
 std::string remove_working_directory();
 // Becomes the unprivileged user "nobody" when running as root, so that permissions apply.
 std::string drop_privileges();
-// Mounts a tmpfs of `bytes` at `target` in a mount namespace of the child's own, which disappears
-// with the child; changes into the working directory again so that it lies on the new mount
-// when that is the target.
-std::string mount_tiny_tmpfs(const std::filesystem::path& target, std::size_t bytes);
+// Mounts a tmpfs of `bytes` at `target` (read-only when asked) in a mount namespace of the child's
+// own, which disappears with the child; changes into the working directory again so that it lies
+// on the new mount when that is the target.
+std::string mount_tiny_tmpfs(const std::filesystem::path& target, std::size_t bytes, bool read_only = false);
+
+// Whether a user other than the owner can reach `path` (every directory on the way searchable by
+// others) and, for a file, read and execute it.
+bool reachable_by_others(const std::filesystem::path& path);
 
 }  // namespace robustness
