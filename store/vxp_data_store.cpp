@@ -2,17 +2,21 @@
 // embedded parser in small blocks; every packet it frames reaches route_packet via the callback.
 #include "store/vxp_data_store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace {
 
-// The log is read in blocks of this many bytes: with the packets drained after every block, the
-// parser's ring never holds more than one unfinished packet plus one block.
-constexpr std::size_t kLoadBlockSize = 100;
+// The log is read from the file in large blocks (few system calls, no copy through a stdio
+// buffer) and handed to the parser in pieces of at most 100 bytes: with the packets drained
+// after every piece, the parser's ring never holds more than one unfinished packet plus a piece.
+constexpr std::size_t kReadBlockSize = std::size_t{1} << 20;
+constexpr std::size_t kFeedPieceSize = 100;
 
 // Clock of the loader's parser. A file holds no real-time gaps, so the packet timeout must never
 // expire while the file is read, however slowly the process runs: the clock stands still.
@@ -145,14 +149,16 @@ bool VxpDataStore::load_file(const char* path) {
     vxp_parser_init(&parser, parser_timeout_ms, this, vxp_store_packet_callback);
     vxp_parser_set_clock(&parser, frozen_clock);
 
-    uint8_t block[kLoadBlockSize];
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    std::vector<uint8_t> block(kReadBlockSize);
     bool read_failed = false;
     for (;;) {
         errno = 0;
-        const std::size_t count = std::fread(block, 1, sizeof block, file);
+        const std::size_t count = std::fread(block.data(), 1, block.size(), file);
         const int read_errno = errno;
-        feed_block(parser, block, count);
-        if (count < sizeof block) {
+        for (std::size_t at = 0; at < count; at += kFeedPieceSize)
+            feed_block(parser, block.data() + at, std::min(kFeedPieceSize, count - at));
+        if (count < block.size()) {
             if (std::ferror(file)) {
                 read_failed = true;
                 read_error_ = read_errno != 0 ? std::strerror(read_errno) : "read error";

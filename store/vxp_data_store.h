@@ -6,8 +6,10 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "store/sequence.h"
+#include "store/store_memory.h"
 #include "vxp/parser.h"
 #include "vxp/records/gnss_records.h"
 #include "vxp/records/sensor_records.h"
@@ -25,7 +27,9 @@ struct TimeIndexed {
     uint32_t time_index;
 };
 
-using RawEpoch = Sequence<RawObservation>;
+// One epoch's observations: a few dozen, so a plain vector (sized like the epoch before it), in
+// the store's memory like every other record.
+using RawEpoch = std::vector<RawObservation, StoreAllocator<RawObservation>>;
 using RawPacketCopy = std::array<uint8_t, kRawPacketCopySize>;
 
 // Observer of good packets of one family, called before any field is converted.
@@ -35,7 +39,7 @@ template <class T>
 using PerReceiver = std::array<T, kReceiverCount>;
 
 class VxpDataStore {
-public:
+  public:
     VxpDataStore();
     explicit VxpDataStore(const char* path);
     VxpDataStore(const VxpDataStore&) = delete;
@@ -172,7 +176,7 @@ public:
     vxp_parser parser{};
     uint32_t parser_timeout_ms = 1000;
 
-private:
+  private:
     std::string read_error_;
 };
 

@@ -53,13 +53,16 @@ uint16_t vxp_packet_checksum(const uint8_t* packet) {
     if (packet == NULL)
         return 0;
     const uint32_t summed = VXP_HEADER_SIZE + packet[PAYLOAD_LENGTH_OFFSET];
-    uint8_t sum1 = 0;
-    uint8_t sum2 = 0;
+    /* The running sums in closed form: sum1 = b0 + ... + b(n-1) and sum2 = n b0 + (n-1) b1 + ...
+     * + 1 b(n-1), both mod 256. With no dependency from one byte to the next the loop runs over
+     * the whole span in vector registers; 32 bits hold 259 * 258 / 2 * 255 with room to spare. */
+    uint32_t sum1 = 0;
+    uint32_t sum2 = 0;
     for (uint32_t i = 0; i < summed; i++) {
-        sum1 = (uint8_t)(sum1 + packet[i]);
-        sum2 = (uint8_t)(sum2 + sum1);
+        sum1 += packet[i];
+        sum2 += (summed - i) * packet[i];
     }
-    return (uint16_t)((sum1 << 8) | sum2);
+    return (uint16_t)(((sum1 & 0xFFu) << 8) | (sum2 & 0xFFu));
 }
 
 uint16_t vxp_packet_verify_checksum(const uint8_t* packet) {
@@ -178,6 +181,31 @@ uint16_t vxp_packet_finalize(uint8_t* buffer) {
 void vxp_byteswap_inplace(uint8_t* data, uint16_t n) {
     if (data == NULL || n < 2)
         return;
+    /* The widths of the record members are reversed as one word (compilers make these shifts a
+     * single byte-swap instruction); the data may be unaligned, hence the copies. */
+    if (n == 2) {
+        uint16_t v;
+        memcpy(&v, data, sizeof v);
+        v = (uint16_t)((v >> 8) | (v << 8));
+        memcpy(data, &v, sizeof v);
+        return;
+    }
+    if (n == 4) {
+        uint32_t v;
+        memcpy(&v, data, sizeof v);
+        v = (v >> 24) | ((v >> 8) & 0x0000FF00u) | ((v << 8) & 0x00FF0000u) | (v << 24);
+        memcpy(data, &v, sizeof v);
+        return;
+    }
+    if (n == 8) {
+        uint64_t v;
+        memcpy(&v, data, sizeof v);
+        v = (v >> 56) | ((v >> 40) & UINT64_C(0xFF00)) | ((v >> 24) & UINT64_C(0xFF0000)) |
+            ((v >> 8) & UINT64_C(0xFF000000)) | ((v << 8) & UINT64_C(0xFF00000000)) |
+            ((v << 24) & UINT64_C(0xFF0000000000)) | ((v << 40) & UINT64_C(0xFF000000000000)) | (v << 56);
+        memcpy(data, &v, sizeof v);
+        return;
+    }
     for (uint16_t low = 0, high = (uint16_t)(n - 1); low < high; low++, high--) {
         const uint8_t kept = data[low];
         data[low] = data[high];

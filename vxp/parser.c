@@ -31,11 +31,10 @@ static int candidate_expired(const vxp_parser* parser) {
 }
 
 /* Copies `n` bytes held at ring offsets from `ring_offset` on into the packet buffer at `at`,
- * leaving them in the ring. */
+ * leaving them in the ring (one bulk lookahead: at most two memcpy segments). */
 static void peek_into_packet(vxp_parser* parser, uint32_t ring_offset, uint32_t at, uint32_t n) {
-    for (uint32_t i = 0; i < n; i++) {
-        vxp_ring_lookahead(&parser->ring, ring_offset + i, &parser->packet[at + i], RING_ENTRY_SIZE);
-    }
+    uint32_t copied = 0;
+    vxp_ring_lookahead_multi(&parser->ring, ring_offset, &parser->packet[at], n, n, &copied);
 }
 
 uint16_t vxp_parser_init(vxp_parser* parser, uint32_t timeout_ms, void* user_ptr,
@@ -71,12 +70,18 @@ uint16_t vxp_parser_receive(vxp_parser* parser, const uint8_t* bytes, uint32_t c
         return VXP_OK;
     if (bytes == NULL)
         return VXP_ERROR;
-    for (uint32_t i = 0; i < count; i++) {
-        /* A full ring refuses the byte and counts the overrun; the rest stays with the caller. */
-        if (vxp_ring_write(&parser->ring, &bytes[i], RING_ENTRY_SIZE) != VXP_OK)
-            return VXP_ERROR;
-        if (accepted != NULL)
-            (*accepted)++;
+    /* The bytes that fit go in with one bulk write. The first byte that does not fit is offered
+     * on its own, so that the ring refuses it and counts exactly one overrun, as a byte-by-byte
+     * receive stopping at the first refusal would; the rest stays with the caller. */
+    const uint32_t space = vxp_ring_free_space(&parser->ring);
+    const uint32_t fitting = count < space ? count : space;
+    uint32_t written = 0;
+    vxp_ring_write_multi(&parser->ring, bytes, fitting, &written);
+    if (accepted != NULL)
+        *accepted = written;
+    if (fitting < count) {
+        vxp_ring_write(&parser->ring, &bytes[fitting], RING_ENTRY_SIZE);
+        return VXP_ERROR;
     }
     return VXP_OK;
 }
@@ -98,11 +103,21 @@ uint32_t vxp_parser_free_space(const vxp_parser* parser) {
     return parser_ready(parser) ? vxp_ring_free_space(&parser->ring) : 0;
 }
 
-/* Hunt: drops bytes until a VXP_SYNC1 is taken out of the ring or the ring is empty. */
+/* Hunt: drops bytes until a VXP_SYNC1 is taken out of the ring or the ring is empty. The bytes
+ * are searched where they lie (memchr over the run up to the end of the storage, then over the
+ * run from its start) and removed in one go; byte 0 of the packet buffer ends up holding the
+ * last byte taken, as if they had been read one at a time. */
 static void hunt_sync(vxp_parser* parser) {
-    while (parser->packet_byte_count == VXP_PARSE_HUNTING && vxp_ring_count(&parser->ring) > 0) {
-        vxp_ring_read(&parser->ring, &parser->packet[0], RING_ENTRY_SIZE);
-        if (parser->packet[0] == VXP_SYNC1) {
+    vxp_ring_buffer* ring = &parser->ring;
+    while (parser->packet_byte_count == VXP_PARSE_HUNTING && vxp_ring_count(ring) > 0) {
+        const uint8_t* oldest = vxp_ring_peek_oldest(ring);
+        const uint32_t to_end = ring->max_entries - ring->read_index;
+        const uint32_t run = ring->count < to_end ? ring->count : to_end;
+        const uint8_t* sync = memchr(oldest, VXP_SYNC1, run);
+        const uint32_t taken = sync != NULL ? (uint32_t)(sync - oldest) + 1u : run;
+        parser->packet[0] = oldest[taken - 1u];
+        vxp_ring_remove(ring, taken);
+        if (sync != NULL) {
             parser->packet_byte_count = VXP_PARSE_SYNC_TAKEN;
             parser->start_tick = parser_now(parser);
         }

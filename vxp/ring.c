@@ -1,5 +1,6 @@
 /* Fixed-capacity FIFO of fixed-size entries: lookahead at any offset, bulk removal, and writes
- * into a full ring refused and counted rather than overwriting the oldest data. */
+ * into a full ring refused and counted rather than overwriting the oldest data. Runs of entries
+ * are copied with at most two memcpy calls (up to the end of the storage, then from its start). */
 #include "vxp/ring.h"
 
 #include <stdlib.h>
@@ -42,6 +43,62 @@ static void drop_oldest(vxp_ring_buffer* ring, uint32_t n) {
 static void commit_one(vxp_ring_buffer* ring) {
     ring->count++;
     ring->total_written++;
+}
+
+/* Entries from slot `slot` to the end of the storage: the longest run one memcpy can cover. */
+static uint32_t run_to_end(const vxp_ring_buffer* ring, uint32_t slot) {
+    return ring->max_entries - slot;
+}
+
+/* Copies n entries, the i-th oldest first (i + n <= count), out of the ring in at most two
+ * segments: up to the end of the storage, then from its start. */
+static void copy_out(const vxp_ring_buffer* ring, uint32_t i, uint8_t* destination, uint32_t n) {
+    if (n == 0)
+        return;
+    const uint32_t slot = wrap_slot(ring, ring->read_index, i);
+    const uint32_t head = n < run_to_end(ring, slot) ? n : run_to_end(ring, slot);
+    memcpy(destination, slot_address(ring, slot), (size_t)head * ring->entry_size);
+    if (n > head)
+        memcpy(destination + (size_t)head * ring->entry_size, ring->storage,
+               (size_t)(n - head) * ring->entry_size);
+}
+
+/* Appends n packed entries (n <= free space) behind the newest, in at most two segments. */
+static void copy_in(vxp_ring_buffer* ring, const uint8_t* source, uint32_t n) {
+    if (n == 0)
+        return;
+    const uint32_t slot = wrap_slot(ring, ring->read_index, ring->count);
+    const uint32_t head = n < run_to_end(ring, slot) ? n : run_to_end(ring, slot);
+    memcpy(slot_address(ring, slot), source, (size_t)head * ring->entry_size);
+    if (n > head)
+        memcpy(ring->storage, source + (size_t)head * ring->entry_size,
+               (size_t)(n - head) * ring->entry_size);
+    ring->count += n;
+    ring->total_written += n;
+}
+
+/* Appends n entries of `source`, its i-th oldest first, to `destination` (two different rings of
+ * one entry size; n fits the destination, i + n <= source count), run by contiguous run. */
+static void copy_between(vxp_ring_buffer* destination, const vxp_ring_buffer* source, uint32_t i,
+                         uint32_t n) {
+    while (n > 0) {
+        const uint32_t from = wrap_slot(source, source->read_index, i);
+        const uint32_t to = wrap_slot(destination, destination->read_index, destination->count);
+        uint32_t run = n;
+        if (run > run_to_end(source, from))
+            run = run_to_end(source, from);
+        if (run > run_to_end(destination, to))
+            run = run_to_end(destination, to);
+        memcpy(slot_address(destination, to), slot_address(source, from), (size_t)run * source->entry_size);
+        destination->count += run;
+        destination->total_written += run;
+        i += run;
+        n -= run;
+    }
+}
+
+static uint32_t smaller(uint32_t a, uint32_t b) {
+    return a < b ? a : b;
 }
 
 /* k entries of entry_size bytes fit in `length` bytes; computed wide so the product cannot wrap. */
@@ -151,15 +208,14 @@ uint16_t vxp_ring_write_multi(vxp_ring_buffer* ring, const uint8_t* entries, uin
         return VXP_ERROR;
     if (entries == NULL && k > 0)
         return VXP_ERROR;
-    for (uint32_t i = 0; i < k; i++) {
-        if (ring->count >= ring->max_entries) {
-            ring->total_overruns += k - i;
-            return VXP_FULL;
-        }
-        memcpy(write_address(ring), entries + (size_t)i * ring->entry_size, ring->entry_size);
-        commit_one(ring);
-        if (written != NULL)
-            (*written)++;
+    /* As many as fit, in one go; every entry that does not fit is one overrun. */
+    const uint32_t taken = smaller(k, ring->max_entries - ring->count);
+    copy_in(ring, entries, taken);
+    if (written != NULL)
+        *written = taken;
+    if (taken < k) {
+        ring->total_overruns += k - taken;
+        return VXP_FULL;
     }
     return VXP_OK;
 }
@@ -188,16 +244,13 @@ uint16_t vxp_ring_read_multi(vxp_ring_buffer* ring, uint8_t* destination, uint32
         return VXP_ERROR;
     if (!fits(ring, destination_length, k))
         return VXP_SIZE_ERROR;
-    for (uint32_t i = 0; i < k; i++) {
-        /* Entries taken before the ring ran empty stay taken. */
-        if (ring->count == 0)
-            return VXP_EMPTY;
-        memcpy(destination + (size_t)i * ring->entry_size, entry_address(ring, 0), ring->entry_size);
-        drop_oldest(ring, 1);
-        if (read != NULL)
-            (*read)++;
-    }
-    return VXP_OK;
+    /* Entries taken before the ring ran empty stay taken. */
+    const uint32_t taken = smaller(k, ring->count);
+    copy_out(ring, 0, destination, taken);
+    drop_oldest(ring, taken);
+    if (read != NULL)
+        *read = taken;
+    return taken < k ? VXP_EMPTY : VXP_OK;
 }
 
 uint16_t vxp_ring_lookahead(const vxp_ring_buffer* ring, uint32_t offset, uint8_t* destination,
@@ -230,9 +283,7 @@ uint16_t vxp_ring_lookahead_multi(const vxp_ring_buffer* ring, uint32_t offset, 
         return VXP_SIZE_ERROR;
     if ((uint64_t)offset + k > ring->count)
         return VXP_ERROR;
-    for (uint32_t i = 0; i < k; i++) {
-        memcpy(destination + (size_t)i * ring->entry_size, entry_address(ring, offset + i), ring->entry_size);
-    }
+    copy_out(ring, offset, destination, k);
     if (read != NULL)
         *read = k;
     return VXP_OK;
@@ -261,12 +312,19 @@ uint32_t vxp_ring_move(vxp_ring_buffer* destination, vxp_ring_buffer* source, ui
     if (destination->entry_size != source->entry_size)
         return 0;
     uint32_t moved = 0;
-    while (moved < n && source->count > 0 && destination->count < destination->max_entries) {
-        memcpy(write_address(destination), entry_address(source, 0), source->entry_size);
-        commit_one(destination);
-        drop_oldest(source, 1);
-        moved++;
+    if (destination == source) {
+        /* A ring moved onto itself rotates entry by entry and never runs empty. */
+        while (moved < n && source->count > 0 && destination->count < destination->max_entries) {
+            memcpy(write_address(destination), entry_address(source, 0), source->entry_size);
+            commit_one(destination);
+            drop_oldest(source, 1);
+            moved++;
+        }
+        return moved;
     }
+    moved = smaller(n, smaller(source->count, destination->max_entries - destination->count));
+    copy_between(destination, source, 0, moved);
+    drop_oldest(source, moved);
     return moved;
 }
 
@@ -279,11 +337,17 @@ uint32_t vxp_ring_lookahead_copy(vxp_ring_buffer* destination, uint32_t offset, 
     if ((uint64_t)offset + n > source->count)
         return 0;
     uint32_t copied = 0;
-    while (copied < n && destination->count < destination->max_entries) {
-        memcpy(write_address(destination), entry_address(source, offset + copied), source->entry_size);
-        commit_one(destination);
-        copied++;
+    if (destination == source) {
+        /* Copying a ring's own entries behind them: one at a time, as the count grows. */
+        while (copied < n && destination->count < destination->max_entries) {
+            memcpy(write_address(destination), entry_address(source, offset + copied), source->entry_size);
+            commit_one(destination);
+            copied++;
+        }
+        return copied;
     }
+    copied = smaller(n, destination->max_entries - destination->count);
+    copy_between(destination, source, offset, copied);
     return copied;
 }
 
