@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "rinex/codes.h"
+#include "rinex/fixed_format.h"
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
 #include "rinex/obs_output.h"
@@ -50,15 +51,13 @@ constexpr int32_t kAntennaNorthColumn = 37;
 constexpr std::size_t kConstellationSlots = 5;
 constexpr int16_t kNotListed = -1;
 
-// Text of numbers without allocation: to_chars gives exactly the digits of the printf formats.
+// Text of numbers without allocation, exactly the digits of the printf formats.
 class NumberText {
   public:
+    // "%.<decimals>f".
     std::string_view fixed(double value, int decimals) {
-        const auto result =
-            std::to_chars(text_, text_ + sizeof text_, value, std::chars_format::fixed, decimals);
-        if (result.ec != std::errc())
-            return {};
-        return {text_, static_cast<std::size_t>(result.ptr - text_)};
+        const char* end = format_fixed(text_, value, decimals);
+        return {text_, static_cast<std::size_t>(end - text_)};
     }
     // "%0*i": at least `digits` digits, zero-padded.
     std::string_view integer(int value, int digits = 1) {
@@ -74,7 +73,7 @@ class NumberText {
 
   private:
     static constexpr int kPadRoom = 8;
-    char text_[64];
+    char text_[kFixedTextCapacity];
 };
 
 // The value in its 14 columns ending at column `last`; a zero leaves them blank, and so does a
@@ -83,7 +82,7 @@ bool place_value(RinexLineBuilder& line, NumberText& number, double value, int32
     if (value == 0.0 || !std::isfinite(value))
         return false;
     if (std::fabs(value) >= 1e15)
-        return false;  // far past 14 characters; keeps to_chars short
+        return false;  // far past 14 characters; keeps the text short
     const std::string_view text = number.fixed(value, kValueDecimals);
     if (text.empty() || text.size() > static_cast<std::size_t>(kValueWidth))
         return false;
