@@ -6,13 +6,17 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
 constexpr int kFastDecimals = 9;
 constexpr double kScale[kFastDecimals + 1] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-constexpr uint64_t kUnit[kFastDecimals + 1] = {1,      10,      100,      1000,      10000,
-                                               100000, 1000000, 10000000, 100000000, 1000000000};
+// "00" "01" ... "99": the decimal text of every two-digit group.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 // Scaled magnitudes below 2^50 take the fast path. There doubles lie at most 1/8 apart, so every
 // half-integer is a double: the product rounded to a double then rounds to the same integer as
@@ -46,19 +50,41 @@ char* format_fixed(char* out, double value, int decimals) {
             ++units;
     }
 
+    // The digits from the right, two at a time: the decimals, the point, then the whole part
+    // (at least one digit). At most 16 digits: units < 2^50.
+    char digits[24];
+    char* const digits_end = digits + sizeof digits;
+    char* first = digits_end;
+    for (int left = decimals; left > 0;) {
+        if (left >= 2) {
+            first -= 2;
+            std::memcpy(first, &kDigitPairs[2 * (units % 100)], 2);
+            units /= 100;
+            left -= 2;
+        } else {
+            *--first = static_cast<char>('0' + units % 10);
+            units /= 10;
+            left = 0;
+        }
+    }
+    if (decimals > 0)
+        *--first = '.';
+    while (units >= 100) {
+        first -= 2;
+        std::memcpy(first, &kDigitPairs[2 * (units % 100)], 2);
+        units /= 100;
+    }
+    if (units >= 10) {
+        first -= 2;
+        std::memcpy(first, &kDigitPairs[2 * units], 2);
+    } else {
+        *--first = static_cast<char>('0' + units);
+    }
+
     char* text = out;
     if (std::signbit(value))
         *text++ = '-';  // printf keeps the sign of a negative value that rounds to zero
-    const uint64_t unit = kUnit[decimals];
-    text = std::to_chars(text, out + kFixedTextCapacity, units / unit).ptr;
-    if (decimals > 0) {
-        *text++ = '.';
-        uint64_t digits = units % unit;
-        for (int i = decimals - 1; i >= 0; --i) {
-            text[i] = static_cast<char>('0' + digits % 10);
-            digits /= 10;
-        }
-        text += decimals;
-    }
-    return text;
+    const std::size_t length = static_cast<std::size_t>(digits_end - first);
+    std::memcpy(text, first, length);
+    return text + length;
 }

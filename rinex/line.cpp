@@ -1,6 +1,7 @@
 #include "rinex/line.h"
 
 #include <algorithm>
+#include <cstring>
 
 void RinexLineBuilder::clear() {
     buffer_.clear();
@@ -33,7 +34,17 @@ std::string compose_rinex_line(const std::vector<RinexLineItem>& items) {
 
 namespace {
 
+// Lines up to this length go out with their line feed in one write (one lock of the stream,
+// not two); a data line of four signals is 196 characters.
+constexpr std::size_t kJoinedPieceLimit = 512;
+
 bool write_piece(std::FILE* file, std::string_view piece) {
+    if (piece.size() < kJoinedPieceLimit) {
+        char joined[kJoinedPieceLimit];
+        std::memcpy(joined, piece.data(), piece.size());
+        joined[piece.size()] = '\n';
+        return std::fwrite(joined, 1, piece.size() + 1, file) == piece.size() + 1;
+    }
     return std::fwrite(piece.data(), 1, piece.size(), file) == piece.size() && std::fputc('\n', file) != EOF;
 }
 
