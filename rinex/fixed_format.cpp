@@ -3,6 +3,9 @@
 // digits. Values outside the fast range go to std::to_chars, which prints the same text.
 #include "rinex/fixed_format.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -23,6 +26,34 @@ constexpr char kDigitPairs[] =
 // the exact product, except when it lands on a half, where the exact product is asked for.
 constexpr double kFastLimit = 1125899906842624.0;  // 2^50
 
+constexpr int kMaxDigits = 16;  // of a count below 2^50
+constexpr uint64_t kEightDigits = 100000000;
+constexpr std::array<uint64_t, kMaxDigits + 1> kPowerOfTen = [] {
+    std::array<uint64_t, kMaxDigits + 1> powers{};
+    uint64_t power = 1;
+    for (uint64_t& p : powers) {
+        p = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+// Decimal digits of v (0 has none): log10 from the bit length, corrected by one comparison.
+int digit_count(uint64_t v) {
+    const int estimate = (std::bit_width(v) * 1233) >> 12;  // 1233 / 4096 ~ log10(2)
+    return estimate + (v >= kPowerOfTen[estimate] ? 1 : 0);
+}
+
+// The eight digits of v < 10^8, zero-padded.
+void eight_digits(char* out, uint32_t v) {
+    const uint32_t high = v / 10000;
+    const uint32_t low = v % 10000;
+    std::memcpy(out, &kDigitPairs[2 * (high / 100)], 2);
+    std::memcpy(out + 2, &kDigitPairs[2 * (high % 100)], 2);
+    std::memcpy(out + 4, &kDigitPairs[2 * (low / 100)], 2);
+    std::memcpy(out + 6, &kDigitPairs[2 * (low % 100)], 2);
+}
+
 char* slow_path(char* out, double value, int decimals) {
     return std::to_chars(out, out + kFixedTextCapacity, value, std::chars_format::fixed, decimals).ptr;
 }
@@ -40,9 +71,8 @@ char* format_fixed(char* out, double value, int decimals) {
 
     uint64_t units = static_cast<uint64_t>(scaled);  // truncation: the floor of a non-negative value
     const double fraction = scaled - static_cast<double>(units);  // exact (Sterbenz, or units = 0)
-    if (fraction > 0.5) {
-        ++units;
-    } else if (fraction == 0.5) {
+    units += fraction > 0.5 ? 1u : 0u;
+    if (fraction == 0.5) [[unlikely]] {
         // The rounded product sits on a half: the rounding error of the product, exact from fma,
         // says on which side the exact product lies; an exact half goes to the even neighbour.
         const double error = std::fma(magnitude, scale, -scaled);
@@ -50,41 +80,23 @@ char* format_fixed(char* out, double value, int decimals) {
             ++units;
     }
 
-    // The digits from the right, two at a time: the decimals, the point, then the whole part
-    // (at least one digit). At most 16 digits: units < 2^50.
-    char digits[24];
-    char* const digits_end = digits + sizeof digits;
-    char* first = digits_end;
-    for (int left = decimals; left > 0;) {
-        if (left >= 2) {
-            first -= 2;
-            std::memcpy(first, &kDigitPairs[2 * (units % 100)], 2);
-            units /= 100;
-            left -= 2;
-        } else {
-            *--first = static_cast<char>('0' + units % 10);
-            units /= 10;
-            left = 0;
-        }
-    }
-    if (decimals > 0)
-        *--first = '.';
-    while (units >= 100) {
-        first -= 2;
-        std::memcpy(first, &kDigitPairs[2 * (units % 100)], 2);
-        units /= 100;
-    }
-    if (units >= 10) {
-        first -= 2;
-        std::memcpy(first, &kDigitPairs[2 * units], 2);
-    } else {
-        *--first = static_cast<char>('0' + units);
-    }
+    // All 16 digits of units < 2^50, zero-padded, in two independent halves; then as many of
+    // them as the value has, and at least one before the point.
+    char digits[kMaxDigits];
+    eight_digits(digits, static_cast<uint32_t>(units / kEightDigits));
+    eight_digits(digits + 8, static_cast<uint32_t>(units % kEightDigits));
+    const int whole_digits = std::max(digit_count(units) - decimals, 1);
+    const char* first = digits + kMaxDigits - decimals - whole_digits;
 
     char* text = out;
     if (std::signbit(value))
         *text++ = '-';  // printf keeps the sign of a negative value that rounds to zero
-    const std::size_t length = static_cast<std::size_t>(digits_end - first);
-    std::memcpy(text, first, length);
-    return text + length;
+    std::memcpy(text, first, static_cast<std::size_t>(whole_digits));
+    text += whole_digits;
+    if (decimals > 0) {
+        *text++ = '.';
+        std::memcpy(text, digits + kMaxDigits - decimals, static_cast<std::size_t>(decimals));
+        text += decimals;
+    }
+    return text;
 }

@@ -256,17 +256,45 @@ bool new_site(const BaseStationInfo& old_site, const BaseStationInfo& new_site) 
            differs(old_site.ecef_y, new_site.ecef_y) || differs(old_site.ecef_z, new_site.ecef_z);
 }
 
+// Sort key of an observation: constellation, satellite, signal; with its arrival position below
+// them, equal keys keep their arrival order.
+uint64_t sort_key(const RawObservation& o, std::size_t position) {
+    return (uint64_t{o.gnss_id} << 48) | (uint64_t{o.satellite_id} << 40) | (uint64_t{o.signal_id} << 32) |
+           static_cast<uint64_t>(position);
+}
+
+// Epochs this long or shorter are sorted through keys on the stack.
+constexpr std::size_t kKeyedEpochLimit = 512;
+
+// The epoch ordered by constellation, satellite and signal, equal keys in arrival order. Epochs
+// usually arrive in order already; otherwise eight-byte keys are sorted, not 61-byte records.
+void sort_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted) {
+    const auto before = [](const RawObservation& a, const RawObservation& b) {
+        return sort_key(a, 0) < sort_key(b, 0);
+    };
+    if (std::is_sorted(epoch.begin(), epoch.end(), before)) {
+        sorted.assign(epoch.begin(), epoch.end());
+        return;
+    }
+    if (epoch.size() > kKeyedEpochLimit) {
+        sorted.assign(epoch.begin(), epoch.end());
+        std::stable_sort(sorted.begin(), sorted.end(), before);
+        return;
+    }
+    std::array<uint64_t, kKeyedEpochLimit> keys;
+    for (std::size_t i = 0; i < epoch.size(); ++i)
+        keys[i] = sort_key(epoch[i], i);
+    std::sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(epoch.size()));
+    sorted.resize(epoch.size());
+    constexpr uint64_t kPositionMask = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < epoch.size(); ++i)
+        sorted[i] = epoch[static_cast<std::size_t>(keys[i] & kPositionMask)];
+}
+
 }  // namespace
 
 uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted) {
-    sorted.assign(epoch.begin(), epoch.end());
-    std::stable_sort(sorted.begin(), sorted.end(), [](const RawObservation& a, const RawObservation& b) {
-        if (a.gnss_id != b.gnss_id)
-            return a.gnss_id < b.gnss_id;
-        if (a.satellite_id != b.satellite_id)
-            return a.satellite_id < b.satellite_id;
-        return a.signal_id < b.signal_id;
-    });
+    sort_epoch(epoch, sorted);
     uint32_t satellites = 0;
     int previous_constellation = -1;
     int previous_satellite = -1;

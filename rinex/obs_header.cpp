@@ -1,5 +1,6 @@
 // The observation file of one receiver: opening and closing it, its header, and the messages
 // and outcomes of every way it can end. The epoch records are in obs_epochs.cpp.
+#include <array>
 #include <bitset>
 #include <cerrno>
 #include <cstdio>
@@ -277,17 +278,19 @@ int close_file(ObsOutput& out) {
 
 SignalPresence collect_signals_present(int32_t receiver_index, const VxpDataStore& store) {
     SignalPresence signals;
-    // Which signals each constellation already lists: one test per observation, however many.
+    // Which signals each constellation already lists, and its list once it has one: one bit test
+    // per observation, however many, and no map lookup.
     std::vector<std::bitset<256>> listed(256);
+    std::array<std::vector<uint8_t>*, 256> lists{};
     for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
         for (const RawObservation& observation : epoch) {
-            if (observation.gnss_id == 0)
+            if (observation.gnss_id == 0 || listed[observation.gnss_id].test(observation.signal_id))
                 continue;
-            std::vector<uint8_t>& list = signals[observation.gnss_id];
-            if (listed[observation.gnss_id].test(observation.signal_id))
-                continue;
+            std::vector<uint8_t>*& list = lists[observation.gnss_id];
+            if (list == nullptr)
+                list = &signals[observation.gnss_id];
             listed[observation.gnss_id].set(observation.signal_id);
-            list.push_back(observation.signal_id);
+            list->push_back(observation.signal_id);
         }
     }
     return signals;
