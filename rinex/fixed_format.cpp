@@ -27,6 +27,10 @@ constexpr char kDigitPairs[] =
 constexpr double kFastLimit = 1125899906842624.0;  // 2^50
 
 constexpr int kMaxDigits = 16;  // of a count below 2^50
+// Where the digits start in the text buffer (room for the sign before them), and how much of
+// the buffer is copied out: every text of the fast path, sign, 16 digits and point.
+constexpr int kTextDigits = 8;
+constexpr std::size_t kCopiedText = 32;
 constexpr uint64_t kEightDigits = 100000000;
 constexpr std::array<uint64_t, kMaxDigits + 1> kPowerOfTen = [] {
     std::array<uint64_t, kMaxDigits + 1> powers{};
@@ -80,23 +84,30 @@ char* format_fixed(char* out, double value, int decimals) {
             ++units;
     }
 
-    // All 16 digits of units < 2^50, zero-padded, in two independent halves; then as many of
-    // them as the value has, and at least one before the point.
-    char digits[kMaxDigits];
-    eight_digits(digits, static_cast<uint32_t>(units / kEightDigits));
+    // All 16 digits of units < 2^50, zero-padded, in two independent halves, laid out as
+    // [16 digits][fraction moved one place right, behind its point] in one buffer; then as many
+    // whole digits as the value has (at least one). Every copy has a fixed size, so none is a call.
+    char text[64];
+    char* const digits = text + kTextDigits;
+    if (units >= kEightDigits)
+        eight_digits(digits, static_cast<uint32_t>(units / kEightDigits));
+    else
+        std::memcpy(digits, "00000000", 8);
     eight_digits(digits + 8, static_cast<uint32_t>(units % kEightDigits));
+    char* const point = digits + kMaxDigits - decimals;
     const int whole_digits = std::max(digit_count(units) - decimals, 1);
-    const char* first = digits + kMaxDigits - decimals - whole_digits;
-
-    char* text = out;
-    if (std::signbit(value))
-        *text++ = '-';  // printf keeps the sign of a negative value that rounds to zero
-    std::memcpy(text, first, static_cast<std::size_t>(whole_digits));
-    text += whole_digits;
+    std::size_t length = static_cast<std::size_t>(whole_digits);
     if (decimals > 0) {
-        *text++ = '.';
-        std::memcpy(text, digits + kMaxDigits - decimals, static_cast<std::size_t>(decimals));
-        text += decimals;
+        char fraction[kFastDecimals];
+        std::memcpy(fraction, point, kFastDecimals);
+        std::memcpy(point + 1, fraction, kFastDecimals);
+        *point = '.';
+        length += 1 + static_cast<std::size_t>(decimals);
     }
-    return text;
+    char* start = point - whole_digits;
+    if (std::signbit(value))
+        *--start = '-';  // printf keeps the sign of a negative value that rounds to zero
+    length += static_cast<std::size_t>(point - whole_digits - start);
+    std::memcpy(out, start, kCopiedText);  // out holds kFixedTextCapacity characters
+    return out + length;
 }

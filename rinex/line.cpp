@@ -3,26 +3,54 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+// Starting size of the blank buffer: a data line of four signals is 196 characters.
+constexpr std::size_t kInitialBufferSize = 256;
+
+// Copies n bytes; texts of a line are short, and two overlapping fixed-size copies cost less
+// than a call to memcpy for every number.
+void copy_text(char* to, const char* from, std::size_t n) {
+    if (n >= 8 && n <= 16) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n < 4) {
+        for (std::size_t i = 0; i < n; ++i)
+            to[i] = from[i];
+    } else {
+        std::memcpy(to, from, n);
+    }
+}
+
+}  // namespace
+
 void RinexLineBuilder::clear() {
-    buffer_.clear();
+    std::memset(buffer_.data(), ' ', end_);
     width_ = 0;
+    end_ = 0;
 }
 
 void RinexLineBuilder::place(std::string_view text, int32_t column) {
     const std::size_t start = column > 1 ? static_cast<std::size_t>(column - 1) : 0;
     const std::size_t end = start + text.size();
     if (buffer_.size() < end)
-        buffer_.resize(end, ' ');
-    std::copy(text.begin(), text.end(), buffer_.begin() + static_cast<std::ptrdiff_t>(start));
+        buffer_.resize(std::max({end, 2 * buffer_.size(), kInitialBufferSize}), ' ');
+    copy_text(buffer_.data() + start, text.data(), text.size());
+    end_ = std::max(end_, end);
     // One past the last character: the composer's width rule, which leaves one trailing blank.
     width_ = end + 1;
 }
 
 std::string_view RinexLineBuilder::line() {
-    const std::size_t width = std::max(width_, RINEX_LINE_WIDTH);
+    const std::size_t width = std::max({width_, end_, RINEX_LINE_WIDTH});
     if (buffer_.size() < width)
         buffer_.resize(width, ' ');
-    return buffer_;
+    // The blanks up to the width are part of the line from now on, as if written.
+    end_ = width;
+    return std::string_view(buffer_.data(), width);
 }
 
 std::string compose_rinex_line(const std::vector<RinexLineItem>& items) {

@@ -27,8 +27,9 @@ class RinexLineBuilder {
     std::string_view line();
 
   private:
-    std::string buffer_;
+    std::string buffer_;  // blanks beyond end_, so that placing a text is a plain copy
     std::size_t width_ = 0;
+    std::size_t end_ = 0;  // one past the last character of the line so far
 };
 
 std::string compose_rinex_line(const std::vector<RinexLineItem>& items);

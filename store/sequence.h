@@ -149,6 +149,10 @@ class Sequence {
         return *slot;
     }
 
+    // Nothing to prepare: chunks are added as elements arrive, and elements never move. Kept so
+    // that code written for a vector still reads the same.
+    void reserve(std::size_t) {}
+
     template <class It>
     void assign(It first, It last) {
         clear();

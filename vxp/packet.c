@@ -13,6 +13,13 @@
 #define DESCRIPTOR_SET_OFFSET 2u
 #define PAYLOAD_LENGTH_OFFSET 3u
 
+/* The checksum takes whole blocks of this many bytes at once where SSE2 is there (every x86-64). */
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VXP_CHECKSUM_SSE2 1
+#endif
+#define CHECKSUM_BLOCK 16u
+
 /* Offsets inside a field. */
 #define FIELD_LENGTH_OFFSET 0u
 #define FIELD_DESCRIPTOR_OFFSET 1u
@@ -53,14 +60,44 @@ uint16_t vxp_packet_checksum(const uint8_t* packet) {
     if (packet == NULL)
         return 0;
     const uint32_t summed = VXP_HEADER_SIZE + packet[PAYLOAD_LENGTH_OFFSET];
-    /* The running sums in closed form: sum1 = b0 + ... + b(n-1) and sum2 = n b0 + (n-1) b1 + ...
-     * + 1 b(n-1), both mod 256. With no dependency from one byte to the next the loop runs over
-     * the whole span in vector registers; 32 bits hold 259 * 258 / 2 * 255 with room to spare. */
+    /* Running sums: sum1 += b, then sum2 += sum1, for every byte (mod 256 at the end; 32 bits
+     * hold 259 * 258 / 2 * 255 with room to spare). Whole 16-byte blocks go faster in closed
+     * form: a block adds its byte sum to sum1 and 16 * (sum1 before it) + 16 b0 + 15 b1 + ...
+     * + 1 b15 to sum2. */
     uint32_t sum1 = 0;
     uint32_t sum2 = 0;
-    for (uint32_t i = 0; i < summed; i++) {
+    uint32_t i = 0;
+#if defined(VXP_CHECKSUM_SSE2)
+    if (summed >= CHECKSUM_BLOCK) {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i weights_first = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
+        const __m128i weights_last = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+        __m128i byte_sums = zero;     /* sum1 so far, in two 64-bit halves */
+        __m128i earlier_sums = zero;  /* sum over blocks of sum1 before the block, likewise */
+        __m128i weighted_sums = zero; /* weighted block sums, four 32-bit parts */
+        for (; i + CHECKSUM_BLOCK <= summed; i += CHECKSUM_BLOCK) {
+            const __m128i bytes = _mm_loadu_si128((const __m128i*)(packet + i));
+            earlier_sums = _mm_add_epi64(earlier_sums, byte_sums);
+            byte_sums = _mm_add_epi64(byte_sums, _mm_sad_epu8(bytes, zero));
+            weighted_sums =
+                _mm_add_epi32(weighted_sums, _mm_madd_epi16(_mm_unpacklo_epi8(bytes, zero), weights_first));
+            weighted_sums =
+                _mm_add_epi32(weighted_sums, _mm_madd_epi16(_mm_unpackhi_epi8(bytes, zero), weights_last));
+        }
+        const __m128i weighted_pairs =
+            _mm_add_epi32(weighted_sums, _mm_unpackhi_epi64(weighted_sums, weighted_sums));
+        const uint32_t weighted = (uint32_t)_mm_cvtsi128_si32(weighted_pairs) +
+                                  (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(weighted_pairs, 4));
+        sum1 = (uint32_t)_mm_cvtsi128_si32(byte_sums) +
+               (uint32_t)_mm_cvtsi128_si32(_mm_unpackhi_epi64(byte_sums, byte_sums));
+        const uint32_t earlier = (uint32_t)_mm_cvtsi128_si32(earlier_sums) +
+                                 (uint32_t)_mm_cvtsi128_si32(_mm_unpackhi_epi64(earlier_sums, earlier_sums));
+        sum2 = CHECKSUM_BLOCK * earlier + weighted;
+    }
+#endif
+    for (; i < summed; i++) {
         sum1 += packet[i];
-        sum2 += (summed - i) * packet[i];
+        sum2 += sum1;
     }
     return (uint16_t)(((sum1 & 0xFFu) << 8) | (sum2 & 0xFFu));
 }
