@@ -66,14 +66,24 @@ namespace {
 // not two); a data line of four signals is 196 characters.
 constexpr std::size_t kJoinedPieceLimit = 512;
 
+// A RINEX file is written by one thread only, so where the C library offers it the stream's
+// lock is not taken for every line.
+std::size_t write_bytes(const char* bytes, std::size_t count, std::FILE* file) {
+#if defined(__GLIBC__)
+    return fwrite_unlocked(bytes, 1, count, file);
+#else
+    return std::fwrite(bytes, 1, count, file);
+#endif
+}
+
 bool write_piece(std::FILE* file, std::string_view piece) {
     if (piece.size() < kJoinedPieceLimit) {
         char joined[kJoinedPieceLimit];
         std::memcpy(joined, piece.data(), piece.size());
         joined[piece.size()] = '\n';
-        return std::fwrite(joined, 1, piece.size() + 1, file) == piece.size() + 1;
+        return write_bytes(joined, piece.size() + 1, file) == piece.size() + 1;
     }
-    return std::fwrite(piece.data(), 1, piece.size(), file) == piece.size() && std::fputc('\n', file) != EOF;
+    return write_bytes(piece.data(), piece.size(), file) == piece.size() && write_bytes("\n", 1, file) == 1;
 }
 
 }  // namespace

@@ -178,14 +178,14 @@ class EpochWriter {
     }
 
     // One line per satellite; each signal's values in the group of its place in the header list.
-    bool write_data_lines(const std::vector<RawObservation>& sorted) {
+    bool write_data_lines(const RawObservation* sorted, std::size_t count) {
         std::size_t begin = 0;
-        while (begin < sorted.size()) {
+        while (begin < count) {
             std::size_t end = begin + 1;
-            while (end < sorted.size() && same_satellite(sorted[begin], sorted[end]))
+            while (end < count && same_satellite(sorted[begin], sorted[end]))
                 ++end;
             if (sorted[begin].gnss_id != 0 && sorted[begin].gnss_id < kConstellationSlots &&
-                !write_satellite(sorted.data() + begin, sorted.data() + end)) {
+                !write_satellite(sorted + begin, sorted + end)) {
                 return false;
             }
             begin = end;
@@ -266,19 +266,24 @@ uint64_t sort_key(const RawObservation& o, std::size_t position) {
 // Epochs this long or shorter are sorted through keys on the stack.
 constexpr std::size_t kKeyedEpochLimit = 512;
 
-// The epoch ordered by constellation, satellite and signal, equal keys in arrival order. Epochs
-// usually arrive in order already; otherwise eight-byte keys are sorted, not 61-byte records.
+bool in_order(const RawObservation& a, const RawObservation& b) {
+    return sort_key(a, 0) < sort_key(b, 0);
+}
+
+bool epoch_in_order(const RawEpoch& epoch) {
+    return std::is_sorted(epoch.begin(), epoch.end(), in_order);
+}
+
+// The epoch ordered by constellation, satellite and signal, equal keys in arrival order; through
+// eight-byte keys, not by moving 61-byte records around.
 void sort_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted) {
-    const auto before = [](const RawObservation& a, const RawObservation& b) {
-        return sort_key(a, 0) < sort_key(b, 0);
-    };
-    if (std::is_sorted(epoch.begin(), epoch.end(), before)) {
+    if (epoch_in_order(epoch)) {
         sorted.assign(epoch.begin(), epoch.end());
         return;
     }
     if (epoch.size() > kKeyedEpochLimit) {
         sorted.assign(epoch.begin(), epoch.end());
-        std::stable_sort(sorted.begin(), sorted.end(), before);
+        std::stable_sort(sorted.begin(), sorted.end(), in_order);
         return;
     }
     std::array<uint64_t, kKeyedEpochLimit> keys;
@@ -291,14 +296,13 @@ void sort_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted) {
         sorted[i] = epoch[static_cast<std::size_t>(keys[i] & kPositionMask)];
 }
 
-}  // namespace
-
-uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted) {
-    sort_epoch(epoch, sorted);
+// Satellites of sorted observations outside constellation 0.
+uint32_t count_satellites(const RawObservation* sorted, std::size_t count) {
     uint32_t satellites = 0;
     int previous_constellation = -1;
     int previous_satellite = -1;
-    for (const RawObservation& o : sorted) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const RawObservation& o = sorted[i];
         if (o.gnss_id != 0 && (o.gnss_id != previous_constellation || o.satellite_id != previous_satellite)) {
             ++satellites;
         }
@@ -306,6 +310,13 @@ uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorte
         previous_satellite = o.satellite_id;
     }
     return satellites;
+}
+
+}  // namespace
+
+uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted) {
+    sort_epoch(epoch, sorted);
+    return count_satellites(sorted.data(), sorted.size());
 }
 
 int32_t find_base_station_record(double time_of_week, uint32_t week_number, int32_t start_index,
@@ -334,10 +345,16 @@ bool write_observation_epochs(ObsOutput& out, int32_t receiver_index, const VxpD
     int32_t site_in_force = 0;
     std::vector<RawObservation> sorted;
     for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
-        const uint32_t satellites = prepare_epoch(epoch, sorted);
-        if (sorted.empty())
+        // An epoch in order already is written from the store as it is, without a copy.
+        const bool ordered = epoch_in_order(epoch);
+        if (!ordered)
+            sort_epoch(epoch, sorted);
+        const RawObservation* const observations = ordered ? epoch.data() : sorted.data();
+        const std::size_t count = ordered ? epoch.size() : sorted.size();
+        if (count == 0)
             continue;
-        const RawObservation& first = sorted.front();
+        const uint32_t satellites = count_satellites(observations, count);
+        const RawObservation& first = observations[0];
         if (fixed_site) {
             const int32_t found = site_search.find(first.time_of_week, first.week_number, site_in_force);
             if (found > 0) {
@@ -348,7 +365,7 @@ bool write_observation_epochs(ObsOutput& out, int32_t receiver_index, const VxpD
                     return false;
             }
         }
-        if (!writer.write_epoch_line(first, satellites) || !writer.write_data_lines(sorted))
+        if (!writer.write_epoch_line(first, satellites) || !writer.write_data_lines(observations, count))
             return false;
     }
     return true;

@@ -1,5 +1,5 @@
 // VxpDataStore construction, reset, observers and file loading: the log is pushed through the
-// embedded parser in small blocks; every packet it frames reaches route_packet via the callback.
+// embedded parser as its ring has room; every packet it frames reaches route_packet via the callback.
 #include "store/vxp_data_store.h"
 
 #include <algorithm>
@@ -12,11 +12,9 @@
 
 namespace {
 
-// The log is read from the file in large blocks (few system calls, no copy through a stdio
-// buffer) and handed to the parser in pieces of at most 100 bytes: with the packets drained
-// after every piece, the parser's ring never holds more than one unfinished packet plus a piece.
+// The log is read from the file in large blocks: few system calls, and no copy through a stdio
+// buffer.
 constexpr std::size_t kReadBlockSize = std::size_t{1} << 20;
-constexpr std::size_t kFeedPieceSize = 100;
 
 // Clock of the loader's parser. A file holds no real-time gaps, so the packet timeout must never
 // expire while the file is read, however slowly the process runs: the clock stands still.
@@ -34,17 +32,23 @@ void clear_all(Container& sequences) {
         sequence.clear();
 }
 
-// Hands one block to the parser and frames everything the bytes held allow.
-void feed_block(vxp_parser& parser, const uint8_t* bytes, std::size_t count) {
-    std::size_t offset = 0;
-    while (offset < count) {
+// Hands bytes to the parser as fast as its ring has room for them, draining after every receive
+// (an update alone stops at the first damaged candidate). With the clock standing still the
+// framing depends only on the order of the bytes, not on how they are cut: every packet,
+// callback and counter, and the parser's state at the end, are those of the classic feed of at
+// most 100 bytes per receive and drain; the pieces are just larger (a drained ring holds at most
+// one unfinished packet, so each piece is over 2300 bytes) and the calls fewer. Nothing is ever
+// offered beyond the free space, so the ring never counts an overrun.
+void feed(vxp_parser& parser, const uint8_t* bytes, std::size_t count) {
+    while (count > 0) {
+        const std::size_t piece = std::min<std::size_t>(count, vxp_parser_free_space(&parser));
         uint32_t accepted = 0;
-        vxp_parser_receive(&parser, bytes + offset, static_cast<uint32_t>(count - offset), &accepted);
-        // Drain rather than update once: an update stops at the first damaged candidate.
+        vxp_parser_receive(&parser, bytes, static_cast<uint32_t>(piece), &accepted);
         vxp_parser_drain(&parser);
         if (accepted == 0)
-            break;  // the ring is far larger than a block plus one packet
-        offset += accepted;
+            break;  // cannot happen: a drained ring has room for more than a packet
+        bytes += accepted;
+        count -= accepted;
     }
 }
 
@@ -156,8 +160,7 @@ bool VxpDataStore::load_file(const char* path) {
         errno = 0;
         const std::size_t count = std::fread(block.data(), 1, block.size(), file);
         const int read_errno = errno;
-        for (std::size_t at = 0; at < count; at += kFeedPieceSize)
-            feed_block(parser, block.data() + at, std::min(kFeedPieceSize, count - at));
+        feed(parser, block.data(), count);
         if (count < block.size()) {
             if (std::ferror(file)) {
                 read_failed = true;
