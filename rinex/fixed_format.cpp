@@ -15,22 +15,14 @@ namespace {
 
 constexpr int kFastDecimals = 9;
 constexpr double kScale[kFastDecimals + 1] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-// "00" "01" ... "99": the decimal text of every two-digit group.
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
 
-// Scaled magnitudes below 2^50 take the fast path. There doubles lie at most 1/8 apart, so every
-// half-integer is a double: the product rounded to a double then rounds to the same integer as
-// the exact product, except when it lands on a half, where the exact product is asked for.
-constexpr double kFastLimit = 1125899906842624.0;  // 2^50
+// Scaled magnitudes below 10^15 - 1 take the fast path: the count of the last decimal then has at
+// most 15 digits, and doubles lie at most 1/8 apart there (below 2^50), so every half-integer is
+// a double: the product rounded to a double rounds to the same integer as the exact product,
+// except when it lands on a half, where the exact product is asked for.
+constexpr double kFastLimit = 999999999999999.0;
 
-constexpr int kMaxDigits = 16;  // of a count below 2^50
-// Where the digits start in the text buffer (room for the sign before them), and how much of
-// the buffer is copied out: every text of the fast path, sign, 16 digits and point.
-constexpr int kTextDigits = 8;
-constexpr std::size_t kCopiedText = 32;
+constexpr int kMaxDigits = 16;  // two words of eight digits
 constexpr uint64_t kEightDigits = 100000000;
 constexpr std::array<uint64_t, kMaxDigits + 1> kPowerOfTen = [] {
     std::array<uint64_t, kMaxDigits + 1> powers{};
@@ -48,32 +40,54 @@ int digit_count(uint64_t v) {
     return estimate + (v >= kPowerOfTen[estimate] ? 1 : 0);
 }
 
-// The eight digits of v < 10^8, zero-padded.
-void eight_digits(char* out, uint32_t v) {
-    const uint32_t high = v / 10000;
-    const uint32_t low = v % 10000;
-    std::memcpy(out, &kDigitPairs[2 * (high / 100)], 2);
-    std::memcpy(out + 2, &kDigitPairs[2 * (high % 100)], 2);
-    std::memcpy(out + 4, &kDigitPairs[2 * (low / 100)], 2);
-    std::memcpy(out + 6, &kDigitPairs[2 * (low % 100)], 2);
+// The eight digits of v < 10^8 as the bytes of a 64-bit word, first digit in the lowest byte
+// (on a little-endian machine: its text). Each step works on all lanes of the word together: v
+// splits into two 4-digit lanes of 32 bits, each into two 2-digit lanes of 16 bits, each into two
+// digits of 8 bits; the divisions by 100 and 10 are multiplications by 10486 / 2^20 and
+// 103 / 2^10, exact for these ranges.
+uint64_t eight_digit_word(uint32_t v) {
+    const uint64_t fours = v / 10000 | (static_cast<uint64_t>(v % 10000) << 32);
+    const uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007F0000007Fu;
+    const uint64_t twos = hundreds | ((fours - hundreds * 100) << 16);
+    const uint64_t tens = ((twos * 103) >> 10) & 0x000F000F000F000Fu;
+    const uint64_t ones = twos - tens * 10;
+    return (tens | (ones << 8)) + 0x3030303030303030u;  // '0' in every byte
+}
+
+// Writes the text of `units` with `decimals` digits after the point (whole digits as the number
+// has, at least one) and returns its length.
+std::size_t digits_text(char* out, uint64_t units, int decimals) {
+    const uint64_t first = eight_digit_word(static_cast<uint32_t>(units / kEightDigits));
+    const uint64_t last = eight_digit_word(static_cast<uint32_t>(units % kEightDigits));
+    const int whole = std::max(digit_count(units) - decimals, 1);
+    char digits[kMaxDigits];
+    for (int i = 0; i < 8; ++i) {
+        digits[i] = static_cast<char>(first >> (8 * i));
+        digits[8 + i] = static_cast<char>(last >> (8 * i));
+    }
+    const char* start = digits + kMaxDigits - decimals - whole;
+    std::memcpy(out, start, static_cast<std::size_t>(whole));
+    if (decimals == 0)
+        return static_cast<std::size_t>(whole);
+    out[whole] = '.';
+    std::memcpy(out + whole + 1, digits + kMaxDigits - decimals, static_cast<std::size_t>(decimals));
+    return static_cast<std::size_t>(whole + 1 + decimals);
 }
 
 char* slow_path(char* out, double value, int decimals) {
     return std::to_chars(out, out + kFixedTextCapacity, value, std::chars_format::fixed, decimals).ptr;
 }
 
-}  // namespace
-
-char* format_fixed(char* out, double value, int decimals) {
+// The count of the last decimal, rounded as printf rounds; false outside the fast range.
+bool scaled_units(double value, int decimals, uint64_t& units) {
     if (decimals < 0 || decimals > kFastDecimals)
-        return slow_path(out, value, decimals);
+        return false;
     const double scale = kScale[decimals];
     const double magnitude = std::fabs(value);
     const double scaled = magnitude * scale;
     if (!(scaled < kFastLimit))  // also NaN and infinity
-        return slow_path(out, value, decimals);
-
-    uint64_t units = static_cast<uint64_t>(scaled);  // truncation: the floor of a non-negative value
+        return false;
+    units = static_cast<uint64_t>(scaled);  // truncation: the floor of a non-negative value
     const double fraction = scaled - static_cast<double>(units);  // exact (Sterbenz, or units = 0)
     units += fraction > 0.5 ? 1u : 0u;
     if (fraction == 0.5) [[unlikely]] {
@@ -83,31 +97,68 @@ char* format_fixed(char* out, double value, int decimals) {
         if (error > 0.0 || (error == 0.0 && (units & 1u) != 0))
             ++units;
     }
+    return true;
+}
 
-    // All 16 digits of units < 2^50, zero-padded, in two independent halves, laid out as
-    // [16 digits][fraction moved one place right, behind its point] in one buffer; then as many
-    // whole digits as the value has (at least one). Every copy has a fixed size, so none is a call.
-    char text[64];
-    char* const digits = text + kTextDigits;
-    if (units >= kEightDigits)
-        eight_digits(digits, static_cast<uint32_t>(units / kEightDigits));
-    else
-        std::memcpy(digits, "00000000", 8);
-    eight_digits(digits + 8, static_cast<uint32_t>(units % kEightDigits));
-    char* const point = digits + kMaxDigits - decimals;
-    const int whole_digits = std::max(digit_count(units) - decimals, 1);
-    std::size_t length = static_cast<std::size_t>(whole_digits);
-    if (decimals > 0) {
-        char fraction[kFastDecimals];
-        std::memcpy(fraction, point, kFastDecimals);
-        std::memcpy(point + 1, fraction, kFastDecimals);
-        *point = '.';
-        length += 1 + static_cast<std::size_t>(decimals);
-    }
-    char* start = point - whole_digits;
+// The right-aligned field of the observation values, built in two words. Digits d0 .. d15 of
+// the 16-digit count (d0 always 0 below 10^15) go to the 16 characters as d1 .. d12, the point,
+// d13 d14 d15; then the leading zeros become blanks and the last blank before the text the sign.
+constexpr int kWordDecimals = 3;
+constexpr uint64_t kBlanks = 0x2020202020202020u;
+constexpr uint64_t kMinusOverBlank = '-' - ' ';
+
+// A mask of the lowest n bytes of a word (n from 0 to 8).
+uint64_t low_bytes(int n) {
+    return n >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * n)) - 1;
+}
+
+}  // namespace
+
+char* format_fixed(char* out, double value, int decimals) {
+    uint64_t units = 0;
+    if (!scaled_units(value, decimals, units))
+        return slow_path(out, value, decimals);
+    char* text = out;
     if (std::signbit(value))
-        *--start = '-';  // printf keeps the sign of a negative value that rounds to zero
-    length += static_cast<std::size_t>(point - whole_digits - start);
-    std::memcpy(out, start, kCopiedText);  // out holds kFixedTextCapacity characters
-    return out + length;
+        *text++ = '-';  // printf keeps the sign of a negative value that rounds to zero
+    return text + digits_text(text, units, decimals);
+}
+
+std::size_t format_fixed_right(char* last, double value, int decimals, std::size_t max_length) {
+    char* const field = last + 1 - kRightFieldWidth;
+    uint64_t units = 0;
+    if (decimals != kWordDecimals || std::endian::native != std::endian::little ||
+        !scaled_units(value, decimals, units)) {
+        char text[kFixedTextCapacity];
+        const std::size_t length = static_cast<std::size_t>(format_fixed(text, value, decimals) - text);
+        if (length > max_length || length > kRightFieldWidth)
+            return length;
+        std::memset(field, ' ', kRightFieldWidth - length);
+        std::memcpy(last + 1 - length, text, length);
+        return length;
+    }
+    const bool negative = std::signbit(value);
+    const int whole = std::max(digit_count(units) - kWordDecimals, 1);
+    const std::size_t length = static_cast<std::size_t>(whole + 1 + kWordDecimals + (negative ? 1 : 0));
+    if (length > max_length || length > kRightFieldWidth)
+        return length;
+    const uint64_t first = eight_digit_word(static_cast<uint32_t>(units / kEightDigits));
+    const uint64_t second = eight_digit_word(static_cast<uint32_t>(units % kEightDigits));
+    uint64_t low = (first >> 8) | (second << 56);
+    uint64_t high = ((second >> 8) & 0xFFFFFFFFu) | (uint64_t{'.'} << 32) | (second & 0xFFFFFF0000000000u);
+    const int blanks = kRightFieldWidth - 1 - kWordDecimals - whole;  // before the whole digits
+    const uint64_t low_blank = low_bytes(blanks);
+    const uint64_t high_blank = low_bytes(std::max(blanks - 8, 0));
+    low = (low & ~low_blank) | (kBlanks & low_blank);
+    high = (high & ~high_blank) | (kBlanks & high_blank);
+    if (negative) {
+        const int sign = blanks - 1;
+        if (sign < 8)
+            low += kMinusOverBlank << (8 * sign);
+        else
+            high += kMinusOverBlank << (8 * (sign - 8));
+    }
+    std::memcpy(field, &low, sizeof low);
+    std::memcpy(field + 8, &high, sizeof high);
+    return length;
 }

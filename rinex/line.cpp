@@ -44,6 +44,20 @@ void RinexLineBuilder::place(std::string_view text, int32_t column) {
     width_ = end + 1;
 }
 
+char* RinexLineBuilder::columns(int32_t column, std::size_t count) {
+    const std::size_t start = column > 1 ? static_cast<std::size_t>(column - 1) : 0;
+    const std::size_t end = start + count;
+    if (buffer_.size() < end)
+        buffer_.resize(std::max({end, 2 * buffer_.size(), kInitialBufferSize}), ' ');
+    return buffer_.data() + start;
+}
+
+void RinexLineBuilder::placed(int32_t last_column) {
+    const std::size_t end = last_column > 0 ? static_cast<std::size_t>(last_column) : 0;
+    end_ = std::max(end_, end);
+    width_ = end + 1;
+}
+
 std::string_view RinexLineBuilder::line() {
     const std::size_t width = std::max({width_, end_, RINEX_LINE_WIDTH});
     if (buffer_.size() < width)

@@ -26,6 +26,12 @@ class RinexLineBuilder {
     // The finished line; valid until the next clear() or place().
     std::string_view line();
 
+    // Writing in place: the characters of 1-based columns [column, column + count), blank where
+    // nothing was placed, to be overwritten by the caller; valid until the next call. `placed`
+    // then records a text that ends in `last_column`, as place() would have.
+    char* columns(int32_t column, std::size_t count);
+    void placed(int32_t last_column);
+
   private:
     std::string buffer_;  // blanks beyond end_, so that placing a text is a plain copy
     std::size_t width_ = 0;

@@ -22,6 +22,7 @@ namespace {
 // Data line: satellite in columns 1-3, then per observation 14 columns of value (F14.3), one
 // loss-of-lock column (left blank) and one signal-strength column; three observations per signal.
 constexpr int32_t kSatelliteColumn = 1;
+constexpr std::size_t kSatelliteWidth = 3;  // "G05"
 constexpr int32_t kFirstFieldColumn = 4;
 constexpr int32_t kValueWidth = 14;
 constexpr int32_t kFieldWidth = 16;
@@ -219,6 +220,8 @@ class EpochWriter {
         line_.clear();
         epoch_text_.assign(letters_[constellation]);
         epoch_text_.append(number_.integer(begin->satellite_id, 2));
+        if (epoch_text_.size() <= kSatelliteWidth)
+            return write_values_in_place(used);
         line_.place(epoch_text_, kSatelliteColumn);
         for (std::size_t position = 0; position < used; ++position) {
             const RawObservation* o = slots_[position];
@@ -236,6 +239,51 @@ class EpochWriter {
             place_value(line_, number_, static_cast<double>(o->doppler), doppler_field + kValueWidth - 1);
         }
         return out_.write(line_.line(), false);
+    }
+
+    // The values written straight into their fields. Each goes in right-aligned in 16 columns,
+    // which reach the two columns before its field (blank loss-of-lock and strength columns of
+    // the value before, or the end of the satellite's columns 1-3): so the strength digits and
+    // the satellite are placed after the values they follow, and the line's width is recorded
+    // as if every text had been placed in column order. The line comes out as place() makes it.
+    bool write_values_in_place(std::size_t used) {
+        int32_t last_end = kSatelliteColumn + static_cast<int32_t>(epoch_text_.size()) - 1;
+        for (std::size_t position = 0; position < used; ++position) {
+            const RawObservation* o = slots_[position];
+            slots_[position] = nullptr;
+            if (o == nullptr)
+                continue;
+            const int32_t field = kFirstFieldColumn + kSignalGroupWidth * static_cast<int32_t>(position);
+            if (write_value(o->pseudorange, field + kValueWidth - 1))
+                last_end = field + kValueWidth - 1;
+            const int32_t phase_field = field + kFieldWidth;
+            const bool phase = write_value(o->carrier_phase, phase_field + kValueWidth - 1);
+            if (phase)
+                last_end = phase_field + kStrengthOffset;
+            const int32_t doppler_field = phase_field + kFieldWidth;
+            if (write_value(static_cast<double>(o->doppler), doppler_field + kValueWidth - 1))
+                last_end = doppler_field + kValueWidth - 1;
+            if (phase) {
+                line_.place(number_.integer(strength_digit(o->signal_strength)),
+                            phase_field + kStrengthOffset);
+            }
+        }
+        line_.place(epoch_text_, kSatelliteColumn);
+        line_.placed(last_end);
+        return out_.write(line_.line(), false);
+    }
+
+    // The value in its 14 columns ending at column `last`, as place_value places it.
+    bool write_value(double value, int32_t last) {
+        if (value == 0.0 || !std::isfinite(value) || std::fabs(value) >= 1e15)
+            return false;
+        char* const area = line_.columns(last + 1 - static_cast<int32_t>(kRightFieldWidth), kRightFieldWidth);
+        const std::size_t length = format_fixed_right(area + kRightFieldWidth - 1, value, kValueDecimals,
+                                                      static_cast<std::size_t>(kValueWidth));
+        if (length > static_cast<std::size_t>(kValueWidth))
+            return false;
+        line_.placed(last);
+        return true;
     }
 
     ObsOutput& out_;

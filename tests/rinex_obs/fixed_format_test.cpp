@@ -104,16 +104,20 @@ TEST(FixedFormat, ExactHalvesGoToTheEvenNeighbourAndTheirNeighboursDoNot) {
 TEST(FixedFormat, TheEdgeOfTheFastRangeAndBeyond) {
     Comparison comparison;
     for (int decimals : kDecimalsTried) {
-        const double edge = std::ldexp(1.0, 50) / std::pow(10.0, decimals);
-        double value = edge;
-        for (int i = 0; i < 200; ++i) {
-            comparison.check_around(value, decimals);
-            value = std::nextafter(value, 0.0);
-        }
-        value = edge;
-        for (int i = 0; i < 200; ++i) {
-            comparison.check_around(value, decimals);
-            value = std::nextafter(value, HUGE_VAL);
+        // The fast range ends below 10^15 counts of the last decimal; 2^50 is where doubles
+        // start to lie half a unit apart.
+        for (double counts : {1e15 - 1, 1e15, std::ldexp(1.0, 50)}) {
+            const double edge = counts / std::pow(10.0, decimals);
+            double value = edge;
+            for (int i = 0; i < 200; ++i) {
+                comparison.check_around(value, decimals);
+                value = std::nextafter(value, 0.0);
+            }
+            value = edge;
+            for (int i = 0; i < 200; ++i) {
+                comparison.check_around(value, decimals);
+                value = std::nextafter(value, HUGE_VAL);
+            }
         }
         for (double big : {1e15, 1e16, 9007199254740993.0, 1e22, 1e300, DBL_MAX})
             comparison.check_around(big, decimals);
@@ -155,6 +159,41 @@ TEST(FixedFormat, ZerosTinyValuesAndSpecialValues) {
     EXPECT_EQ(formatted(1.0625, 3), "1.062");
     EXPECT_EQ(formatted(1.1875, 3), "1.188");
     EXPECT_EQ(formatted(21444907.112, 3), "21444907.112");
+}
+
+// The right-aligned field: the same text, blanks before it in the 16 characters, nothing
+// written outside them, and nothing at all for a text longer than allowed.
+void expect_right_aligned(double value, int decimals, std::size_t max_length) {
+    const std::string text = formatted(value, decimals);
+    std::string area(40, '#');
+    char* const last = area.data() + 30;
+    const std::size_t length = format_fixed_right(last, value, decimals, max_length);
+    ASSERT_EQ(length, text.size()) << text;
+    std::string expected(40, '#');
+    if (length <= max_length && length <= kRightFieldWidth)
+        expected.replace(15, 16, std::string(16 - length, ' ') + text);
+    ASSERT_EQ(area, expected) << "%." << decimals << "f of " << std::hexfloat << value;
+}
+
+TEST(FixedFormat, RightAlignedFieldsHoldTheSameText) {
+    std::mt19937_64 random(13);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-6, 16);
+    for (int decimals : {3, 3, 3, 2, 7}) {
+        for (int i = 0; i < 50000; ++i) {
+            const double magnitude = mantissa(random) * std::pow(10.0, exponent(random));
+            const double value = random() & 1 ? magnitude : -magnitude;
+            expect_right_aligned(value, decimals, 14);
+            expect_right_aligned(value, decimals, 16);
+        }
+    }
+    for (double value :
+         {0.0, -0.0, -0.0001, 0.0005, 1.0625, -1.0625, 9999999999.9995, -999999999.9995, 99999999999.999,
+          -99999999999.999, 999999999999.999, 1e300, std::numeric_limits<double>::quiet_NaN(),
+          -std::numeric_limits<double>::infinity()}) {
+        for (std::size_t max_length : {std::size_t{6}, std::size_t{14}, std::size_t{16}})
+            expect_right_aligned(value, 3, max_length);
+    }
 }
 
 }  // namespace
