@@ -142,7 +142,9 @@ std::size_t format_fixed_right(char* last, double value, int decimals, std::size
     const std::size_t length = static_cast<std::size_t>(whole + 1 + kWordDecimals + (negative ? 1 : 0));
     if (length > max_length || length > kRightFieldWidth)
         return length;
-    const uint64_t first = eight_digit_word(static_cast<uint32_t>(units / kEightDigits));
+    constexpr uint64_t kEightZeros = 0x3030303030303030u;
+    const uint64_t first =
+        units >= kEightDigits ? eight_digit_word(static_cast<uint32_t>(units / kEightDigits)) : kEightZeros;
     const uint64_t second = eight_digit_word(static_cast<uint32_t>(units % kEightDigits));
     uint64_t low = (first >> 8) | (second << 56);
     uint64_t high = ((second >> 8) & 0xFFFFFFFFu) | (uint64_t{'.'} << 32) | (second & 0xFFFFFF0000000000u);

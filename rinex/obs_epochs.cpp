@@ -244,9 +244,13 @@ class EpochWriter {
     // The values written straight into their fields. Each goes in right-aligned in 16 columns,
     // which reach the two columns before its field (blank loss-of-lock and strength columns of
     // the value before, or the end of the satellite's columns 1-3): so the strength digits and
-    // the satellite are placed after the values they follow, and the line's width is recorded
-    // as if every text had been placed in column order. The line comes out as place() makes it.
+    // the satellite go in after the values they follow, and the line's width is recorded as if
+    // every text had been placed in column order. The line comes out as place() makes it.
     bool write_values_in_place(std::size_t used) {
+        // Column 1 up to the last column of the last group, blank-filled.
+        const int32_t groups_end = kFirstFieldColumn - 1 + kSignalGroupWidth * static_cast<int32_t>(used);
+        char* const row = line_.columns(1, static_cast<std::size_t>(groups_end)) - 1;  // row[c]: column c
+        int32_t rightmost = 0;  // the line's end so far
         int32_t last_end = kSatelliteColumn + static_cast<int32_t>(epoch_text_.size()) - 1;
         for (std::size_t position = 0; position < used; ++position) {
             const RawObservation* o = slots_[position];
@@ -254,36 +258,31 @@ class EpochWriter {
             if (o == nullptr)
                 continue;
             const int32_t field = kFirstFieldColumn + kSignalGroupWidth * static_cast<int32_t>(position);
-            if (write_value(o->pseudorange, field + kValueWidth - 1))
-                last_end = field + kValueWidth - 1;
             const int32_t phase_field = field + kFieldWidth;
-            const bool phase = write_value(o->carrier_phase, phase_field + kValueWidth - 1);
-            if (phase)
-                last_end = phase_field + kStrengthOffset;
             const int32_t doppler_field = phase_field + kFieldWidth;
-            if (write_value(static_cast<double>(o->doppler), doppler_field + kValueWidth - 1))
-                last_end = doppler_field + kValueWidth - 1;
-            if (phase) {
-                line_.place(number_.integer(strength_digit(o->signal_strength)),
-                            phase_field + kStrengthOffset);
-            }
+            const int32_t strength = phase_field + kStrengthOffset;
+            if (write_value(row + field + kValueWidth - 1, o->pseudorange))
+                rightmost = last_end = field + kValueWidth - 1;
+            const bool phase = write_value(row + phase_field + kValueWidth - 1, o->carrier_phase);
+            if (phase)
+                rightmost = last_end = strength;  // the phase, then its strength digit
+            if (write_value(row + doppler_field + kValueWidth - 1, static_cast<double>(o->doppler)))
+                rightmost = last_end = doppler_field + kValueWidth - 1;
+            if (phase)
+                row[strength] = static_cast<char>('0' + strength_digit(o->signal_strength));
         }
+        line_.placed(rightmost);
         line_.place(epoch_text_, kSatelliteColumn);
         line_.placed(last_end);
         return out_.write(line_.line(), false);
     }
 
-    // The value in its 14 columns ending at column `last`, as place_value places it.
-    bool write_value(double value, int32_t last) {
+    // The value in its 14 columns ending at `last`, as place_value places it.
+    static bool write_value(char* last, double value) {
         if (value == 0.0 || !std::isfinite(value) || std::fabs(value) >= 1e15)
             return false;
-        char* const area = line_.columns(last + 1 - static_cast<int32_t>(kRightFieldWidth), kRightFieldWidth);
-        const std::size_t length = format_fixed_right(area + kRightFieldWidth - 1, value, kValueDecimals,
-                                                      static_cast<std::size_t>(kValueWidth));
-        if (length > static_cast<std::size_t>(kValueWidth))
-            return false;
-        line_.placed(last);
-        return true;
+        return format_fixed_right(last, value, kValueDecimals, static_cast<std::size_t>(kValueWidth)) <=
+               static_cast<std::size_t>(kValueWidth);
     }
 
     ObsOutput& out_;
