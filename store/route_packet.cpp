@@ -27,24 +27,28 @@ bool is_gnss_set(uint8_t descriptor_set) {
 
 // Calls visit(descriptor, data, data_size) for every field of a good packet that lies wholly
 // inside the payload. A field whose length byte runs past the payload, or is too short to hold
-// even its own header, is skipped; the walk goes on for as long as the iteration allows.
+// even its own header, is skipped; the walk goes on for as long as the iteration allows. The
+// iteration is vxp_packet_next_field's, written out here for speed: it ends at the payload's end,
+// or early at a field whose length byte is 0; a packet without sync bytes has no fields.
 template <class Visit>
 void walk_fields(uint8_t* packet, uint16_t size, Visit visit) {
+    if (vxp_packet_check_sync(packet) != VXP_OK)
+        return;
     const uint16_t payload_length = vxp_packet_payload_length(packet);
     // Never trust a header that announces more bytes than the buffer handed to us holds.
     if (vxp_packet_size(packet) > size)
         return;
-    uint8_t* field = nullptr;
-    uint8_t* data = nullptr;
-    uint16_t offset = 0;
-    for (;;) {
-        const uint16_t start = offset;
-        if (vxp_packet_next_field(packet, &field, &data, &offset) != VXP_OK)
-            return;
+    uint8_t* const payload = vxp_packet_payload(packet);
+    for (uint16_t offset = 0; offset < payload_length;) {
+        uint8_t* const field = payload + offset;
         const uint16_t length = field[0];
+        if (length == 0)
+            return;
+        const uint16_t start = offset;
+        offset = static_cast<uint16_t>(offset + length);
         if (length < VXP_FIELD_HEADER_SIZE || start + length > payload_length)
             continue;
-        visit(field[1], data, static_cast<uint16_t>(length - VXP_FIELD_HEADER_SIZE));
+        visit(field[1], field + VXP_FIELD_HEADER_SIZE, static_cast<uint16_t>(length - VXP_FIELD_HEADER_SIZE));
     }
 }
 
