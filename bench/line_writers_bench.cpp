@@ -1,6 +1,7 @@
-// The line writers: an observation value's text by format_fixed, std::to_chars and snprintf (the
-// same text); a data line composed in the reused line builder; a navigation value; and the whole
-// observation file of a store of the benchmark's mix, in observation values per second.
+// The line writers: an observation value's text by format_fixed (also right-aligned in its field,
+// as the observation writer writes it), std::to_chars and snprintf (the same text); a data line
+// composed by placing texts or written in place; a navigation value; and the whole observation
+// file of a store of the benchmark's mix, in observation values per second.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -48,6 +49,19 @@ void BM_ValueFormatFixed(benchmark::State& state) {
 }
 BENCHMARK(BM_ValueFormatFixed);
 
+// The observation writer's path: the text right-aligned into its field of a line.
+void BM_ValueFormatFixedRight(benchmark::State& state) {
+    const std::vector<double> values = observation_values();
+    char field[kRightFieldWidth];
+    for (auto _ : state) {
+        for (double value : values)
+            benchmark::DoNotOptimize(format_fixed_right(field + kRightFieldWidth - 1, value, 3, 14));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * values.size()));
+}
+BENCHMARK(BM_ValueFormatFixedRight);
+
 void BM_ValueToChars(benchmark::State& state) {
     const std::vector<double> values = observation_values();
     char text[64];
@@ -83,8 +97,9 @@ void BM_NavValue(benchmark::State& state) {
 }
 BENCHMARK(BM_NavValue);
 
-// A data line of two signals: satellite, six values, two strength digits.
-void BM_DataLine(benchmark::State& state) {
+// A data line of two signals (satellite, six values, two strength digits) composed by placing
+// each text in the line builder.
+void BM_DataLinePlaced(benchmark::State& state) {
     const std::vector<double> values = observation_values();
     RinexLineBuilder line;
     char text[kFixedTextCapacity];
@@ -104,7 +119,30 @@ void BM_DataLine(benchmark::State& state) {
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
-BENCHMARK(BM_DataLine);
+BENCHMARK(BM_DataLinePlaced);
+
+// The same line as the observation writer makes it: the values written straight into the line's
+// columns, then the strength digits and the satellite.
+void BM_DataLineInPlace(benchmark::State& state) {
+    const std::vector<double> values = observation_values();
+    RinexLineBuilder line;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        line.clear();
+        char* const row = line.columns(1, 99) - 1;
+        int32_t last = 4 + 13;
+        for (int value = 0; value < 6; ++value, last += 16)
+            format_fixed_right(row + last, values[next++ % values.size()], 3, 14);
+        row[35] = '7';
+        row[83] = '7';
+        line.placed(97);
+        line.place("G12", 1);
+        line.placed(97);
+        benchmark::DoNotOptimize(line.line().data());
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+BENCHMARK(BM_DataLineInPlace);
 
 // Swallows the writer's console output.
 class NullBuffer : public std::streambuf {

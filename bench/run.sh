@@ -89,6 +89,7 @@ make_log() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 mb_of() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1e6 }'; }
+rss_mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k * 1024 / 1e6 }'; }  # GNU time reports KiB
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
 rate() { awk -v n="$1" -v s="$2" 'BEGIN { if (s > 0) printf "%.1f", n / s; else printf "-" }'; }
 
@@ -216,18 +217,18 @@ kel_values_rate=$(rate "$values" "$kel_wall")
         peer_rate=$(rate "$(mb_of "$peer_input")" "$peer_wall")
         peer_values_rate=$(rate "$peer_values" "$peer_wall")
         kel_vs_peer="$(ratio "$kel_values_rate" "$peer_values_rate")x values/s, $(ratio "$kel_rate" "$peer_rate")x MB/s"
-        peer_row="| peer: convbin -r rinex (our obs + nav, both receivers) | $peer_wall | $peer_user | $peer_sys | $(awk -v k="$peer_rss" 'BEGIN { printf "%.1f", k / 1024 }') | $peer_rate | $(awk -v v="$peer_values_rate" 'BEGIN { printf "%.2f", v / 1e6 }') | $(ratio "$peer_rate" "$floor_rate")x | 1 |"
+        peer_row="| peer: convbin -r rinex (our obs + nav, both receivers) | $peer_wall | $peer_user | $peer_sys | $(rss_mb "$peer_rss") | $peer_rate | $(awk -v v="$peer_values_rate" 'BEGIN { printf "%.2f", v / 1e6 }') | $(ratio "$peer_rate" "$floor_rate")x | 1 |"
     fi
-    echo "| kelvartix log -inertial_data novatel | $kel_wall | $kel_user | $kel_sys | $(awk -v k="$kel_rss" 'BEGIN { printf "%.1f", k / 1024 }') | $kel_rate | $(awk -v v="$kel_values_rate" 'BEGIN { printf "%.2f", v / 1e6 }') | $(ratio "$kel_rate" "$floor_rate")x | $kel_vs_peer |"
+    echo "| kelvartix log -inertial_data novatel | $kel_wall | $kel_user | $kel_sys | $(rss_mb "$kel_rss") | $kel_rate | $(awk -v v="$kel_values_rate" 'BEGIN { printf "%.2f", v / 1e6 }') | $(ratio "$kel_rate" "$floor_rate")x | $kel_vs_peer |"
     [ -n "$peer_row" ] && echo "$peer_row"
     echo
-    echo "Peak memory of kelvartix: $(awk -v k="$kel_rss" -v b="$log_bytes" 'BEGIN { printf "%.1f MB, input + %.1f MB", k / 1024, k / 1024 - b / 1048576 }')."
+    echo "Peak memory of kelvartix: $(awk -v k="$kel_rss" -v b="$log_bytes" 'BEGIN { d = (k * 1024 - b) / 1e6; printf "%.1f MB, the input size %s %.1f MB", k * 1024 / 1e6, d < 0 ? "-" : "+", d < 0 ? -d : d }')."
     if ((${#linearity_rows[@]} > 1)); then
         echo
         echo "| Log MB | Wall s | User s | Peak RSS MB | Input MB/s | Wall per MB, ms |"
         echo "|---|---|---|---|---|---|"
         for row in "${linearity_rows[@]}"; do
-            echo "$row" | awk '{ printf "| %.1f | %s | %s | %.1f | %.1f | %.2f |\n", $1 / 1e6, $2, $3, $4 / 1024, $1 / 1e6 / $2, $2 * 1000 / ($1 / 1e6) }'
+            echo "$row" | awk '{ printf "| %.1f | %s | %s | %.1f | %.1f | %.2f |\n", $1 / 1e6, $2, $3, $4 * 1024 / 1e6, $1 / 1e6 / $2, $2 * 1000 / ($1 / 1e6) }'
         done
     fi
 } | tee "$work/results-${size_mb}MB.md"
