@@ -106,6 +106,17 @@ static int fits(const vxp_ring_buffer* ring, uint32_t length, uint32_t k) {
     return (uint64_t)k * ring->entry_size <= length;
 }
 
+/* The end of both inits: an empty ring over `storage`, marked initialised. */
+static void adopt_storage(vxp_ring_buffer* ring, uint8_t* storage, uint32_t max_entries, uint32_t entry_size,
+                          uint8_t owns_storage) {
+    vxp_ring_reset(ring);
+    ring->storage = storage;
+    ring->max_entries = max_entries;
+    ring->entry_size = entry_size;
+    ring->owns_storage = owns_storage;
+    ring->state = RING_INITIALISED;
+}
+
 uint16_t vxp_ring_init_static(vxp_ring_buffer* ring, uint8_t* storage, uint32_t max_entries,
                               uint32_t entry_size) {
     if (ring == NULL)
@@ -113,12 +124,7 @@ uint16_t vxp_ring_init_static(vxp_ring_buffer* ring, uint8_t* storage, uint32_t 
     ring->state = 0;
     if (storage == NULL)
         return VXP_ERROR;
-    vxp_ring_reset(ring);
-    ring->storage = storage;
-    ring->max_entries = max_entries;
-    ring->entry_size = entry_size;
-    ring->owns_storage = 0;
-    ring->state = RING_INITIALISED;
+    adopt_storage(ring, storage, max_entries, entry_size, 0);
     return VXP_OK;
 }
 
@@ -133,12 +139,7 @@ uint16_t vxp_ring_init_malloc(vxp_ring_buffer* ring, uint32_t max_entries, uint3
     uint8_t* storage = malloc(bytes > 0 ? (size_t)bytes : 1u);
     if (storage == NULL)
         return VXP_SIZE_ERROR;
-    vxp_ring_reset(ring);
-    ring->storage = storage;
-    ring->max_entries = max_entries;
-    ring->entry_size = entry_size;
-    ring->owns_storage = 1;
-    ring->state = RING_INITIALISED;
+    adopt_storage(ring, storage, max_entries, entry_size, 1);
     return VXP_OK;
 }
 
