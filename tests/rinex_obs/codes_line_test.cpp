@@ -44,10 +44,10 @@ TEST(ComposeRinexLine, BlankFillsToEightyColumns) {
 TEST(ComposeRinexLine, WidthFollowsTheLastItemAndLaterItemsWin) {
     // A 20-character label at column 61 makes the line 81 characters, the last one blank.
     const std::string labelled = compose_rinex_line({{"x", 1}, {"ANTENNA: DELTA H/E/N", 61}});
-    EXPECT_EQ(labelled, "x" + std::string(59, ' ') + "ANTENNA: DELTA H/E/N ");
+    EXPECT_EQ(labelled, std::string("x") + std::string(59, ' ') + "ANTENNA: DELTA H/E/N ");
     EXPECT_EQ(compose_rinex_line({{"abcdef", 3}, {"XY", 5}}), "  abXYef" + std::string(72, ' '));
     // An earlier item running past the last one still grows the line.
-    EXPECT_EQ(compose_rinex_line({{std::string(90, 'a'), 1}, {"b", 2}}), "ab" + std::string(88, 'a'));
+    EXPECT_EQ(compose_rinex_line({{std::string(90, 'a'), 1}, {"b", 2}}), std::string("ab") + std::string(88, 'a'));
 }
 
 TEST(RinexLineBuilder, ReusedBufferStartsBlankAfterClear) {
