@@ -3,8 +3,10 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 // The structs below are written to disk byte for byte, so the host must share the file's byte order.
 static_assert(std::endian::native == std::endian::little, "IMR structs are written as little-endian bytes");
@@ -22,6 +24,22 @@ inline constexpr std::size_t kImrNameSize = 32;
 // Unit conversions applied before scaling to counts.
 inline constexpr double kDegreesPerRadian = 57.29577951308232;
 inline constexpr double kMetresPerSecondSquaredPerG = 9.80665;
+
+// A measurement in units of the scale factor becomes the nearest count (halves away from zero),
+// so a signal that keeps one sign is not biased by half a count; values beyond the signed 32-bit
+// range saturate, NaN gives 0.
+inline int32_t imr_count(double value) {
+    constexpr double kAboveMax = 2147483648.0;  // 2^31: the first count beyond the range
+    constexpr double kMin = -2147483648.0;      // -2^31: the smallest count of the range
+    if (std::isnan(value))
+        return 0;
+    const double count = std::round(value);
+    if (count >= kAboveMax)
+        return std::numeric_limits<int32_t>::max();
+    if (count <= kMin)
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(count);
+}
 
 #pragma pack(push, 1)
 

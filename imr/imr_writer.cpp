@@ -11,57 +11,21 @@
 
 #include "driver/run_settings.h"
 #include "imr/imr_format.h"
-#include "rinex/gnss_time.h"
 
 namespace {
 
 // Records buffered before one fwrite: 8192 x 32 bytes = 256 KiB per write.
 inline constexpr std::size_t kRecordsPerBlock = 8192;
 
-// A time tag takes part in the rate only with a real GPS time (week set, time of week not negative).
-bool counts_for_rate(const GpsTimestamp& tag) {
-    return tag.time_of_week >= 0.0 && tag.week_number != 0;  // a NaN time fails the first test
-}
-
-// Samples per second from the smallest positive interval between neighbouring counted tags
-// (a week rollover adds a week). Equal neighbouring times (interval 0) are passed over, so the
-// rate stays finite; with no positive interval, or one too small for a finite rate, it is 0.
+// Samples per second: the inverse of the median interval between neighbouring time tags, so a
+// tag that arrives early or late, or a dropped sample, leaves the sensor's rate as it is. With no
+// positive interval, or one too small for a finite rate, it is 0.
 double data_rate(const VxpDataStore& store) {
-    const uint32_t count = store.imu_time_count();
-    double smallest = std::numeric_limits<double>::max();
-    GpsTimestamp previous{};
-    bool have_previous = false;
-    for (uint32_t i = 0; i < count; ++i) {
-        GpsTimestamp current{};
-        if (!store.imu_time_at(i, current))
-            break;
-        if (have_previous && counts_for_rate(previous) && counts_for_rate(current)) {
-            double interval = current.time_of_week - previous.time_of_week;
-            if (interval < 0.0)
-                interval += SECONDS_PER_WEEK;
-            if (interval > 0.0 && interval < smallest)
-                smallest = interval;
-        }
-        previous = current;
-        have_previous = true;
-    }
-    if (smallest == std::numeric_limits<double>::max())
+    const double interval = store.imu_median_interval();
+    if (interval == std::numeric_limits<double>::max())
         return 0.0;
-    const double rate = std::round(1.0 / smallest);
+    const double rate = std::round(1.0 / interval);
     return std::isfinite(rate) ? rate : 0.0;
-}
-
-// Truncates toward zero to a signed 32-bit count; values beyond the range saturate, NaN gives 0.
-int32_t to_count(double value) {
-    constexpr double kAboveMax = 2147483648.0;   // 2^31: the first value whose truncation overflows
-    constexpr double kBelowMin = -2147483649.0;  // -2^31 - 1: the first one below the range
-    if (std::isnan(value))
-        return 0;
-    if (value >= kAboveMax)
-        return std::numeric_limits<int32_t>::max();
-    if (value <= kBelowMin)
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
 }
 
 ImrHeader make_header(bool delta_mode, double rate) {
@@ -87,12 +51,12 @@ ImrRecord make_record(double time, const SensorVector& angular, const SensorVect
     const double accel_scale = run_settings.imr_accel_scale;
     ImrRecord record{};
     record.time = time;
-    record.gyro[0] = to_count(static_cast<double>(angular.x) * kDegreesPerRadian / gyro_scale);
-    record.gyro[1] = to_count(static_cast<double>(angular.y) * kDegreesPerRadian / gyro_scale);
-    record.gyro[2] = to_count(static_cast<double>(angular.z) * kDegreesPerRadian / gyro_scale);
-    record.accel[0] = to_count(static_cast<double>(linear.x) * kMetresPerSecondSquaredPerG / accel_scale);
-    record.accel[1] = to_count(static_cast<double>(linear.y) * kMetresPerSecondSquaredPerG / accel_scale);
-    record.accel[2] = to_count(static_cast<double>(linear.z) * kMetresPerSecondSquaredPerG / accel_scale);
+    record.gyro[0] = imr_count(static_cast<double>(angular.x) * kDegreesPerRadian / gyro_scale);
+    record.gyro[1] = imr_count(static_cast<double>(angular.y) * kDegreesPerRadian / gyro_scale);
+    record.gyro[2] = imr_count(static_cast<double>(angular.z) * kDegreesPerRadian / gyro_scale);
+    record.accel[0] = imr_count(static_cast<double>(linear.x) * kMetresPerSecondSquaredPerG / accel_scale);
+    record.accel[1] = imr_count(static_cast<double>(linear.y) * kMetresPerSecondSquaredPerG / accel_scale);
+    record.accel[2] = imr_count(static_cast<double>(linear.z) * kMetresPerSecondSquaredPerG / accel_scale);
     return record;
 }
 

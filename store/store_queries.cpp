@@ -2,12 +2,13 @@
 // records and the cursor lookups that find the data record belonging to a time record.
 #include <limits>
 
+#include "store/median_select.h"
 #include "store/vxp_data_store.h"
 
 namespace {
 
 constexpr double kSecondsPerWeek = 604800.0;
-// Answer of imu_min_interval when no pair of time records counts.
+// Answer of imu_min_interval and imu_median_interval when no pair of time records counts.
 constexpr double kNoInterval = std::numeric_limits<double>::max();
 // Answer of first_valid_gnss_time when no time record is valid.
 constexpr uint32_t kNoPosition = 0xFFFFFFFFu;
@@ -179,25 +180,52 @@ uint32_t VxpDataStore::first_valid_gnss_time(int receiver_index) const {
     return kNoPosition;
 }
 
-double VxpDataStore::imu_min_interval() const {
-    const Sequence<GpsTimestamp>& times = time_sequence_in_use(imu_shared_timestamps, imu_timestamps);
-    // A time record counts when it has a week and a time that is not negative (NaN fails too).
+namespace {
+
+// Calls f(d) for the interval d between every two neighbouring IMU time records that both have a
+// week and a time that is not negative (a NaN time fails too); a week rollover adds a week.
+template <class F>
+void for_each_imu_interval(const Sequence<GpsTimestamp>& times, F&& f) {
     const auto usable = [](const GpsTimestamp& time) {
         return time.time_of_week >= 0 && time.week_number != 0;
     };
+    bool previous_usable = false;
+    double previous_time = 0;
+    for (const GpsTimestamp& current : times) {
+        const bool current_usable = usable(current);
+        if (previous_usable && current_usable) {
+            double d = current.time_of_week - previous_time;
+            if (d < 0)
+                d += kSecondsPerWeek;  // week rollover
+            f(d);
+        }
+        previous_usable = current_usable;
+        previous_time = current.time_of_week;
+    }
+}
+
+}  // namespace
+
+double VxpDataStore::imu_min_interval() const {
     double interval = kNoInterval;
-    for (std::size_t k = 1; k < times.size(); ++k) {
-        const GpsTimestamp& previous = times[k - 1];
-        const GpsTimestamp& current = times[k];
-        if (!usable(previous) || !usable(current))
-            continue;
-        double d = current.time_of_week - previous.time_of_week;
-        if (d < 0)
-            d += kSecondsPerWeek;  // week rollover
+    for_each_imu_interval(time_sequence_in_use(imu_shared_timestamps, imu_timestamps), [&](double d) {
         if (d < interval)
             interval = d;
-    }
+    });
     return interval;
+}
+
+double VxpDataStore::imu_median_interval() const {
+    const Sequence<GpsTimestamp>& times = time_sequence_in_use(imu_shared_timestamps, imu_timestamps);
+    // Equal neighbours (0) and intervals still negative after the rollover correction (a time of
+    // week beyond a week; NaN from infinite times) say nothing about the rate.
+    const auto visit_positive = [&](auto&& f) {
+        for_each_imu_interval(times, [&](double d) {
+            if (d > 0)
+                f(d);
+        });
+    };
+    return median_select::median(visit_positive, kNoInterval);
 }
 
 bool VxpDataStore::scaled_accel_at(uint32_t t, ScaledAccelVector& out, bool exact) {

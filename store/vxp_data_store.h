@@ -86,6 +86,9 @@ class VxpDataStore {
     bool filter_time_at(uint32_t i, GpsTimestamp& out) const;
     uint32_t first_valid_gnss_time(int receiver_index) const;
     double imu_min_interval() const;
+    // The median of the positive counted intervals: the sensor's own period, which neither
+    // time-tag jitter nor dropped samples move.
+    double imu_median_interval() const;
 
     // Cursor lookups: the last element at or after the cursor whose time_index does not exceed t
     // (with exact, only an element whose time_index equals t). Rising t makes a pass linear.

@@ -182,14 +182,14 @@ TEST_F(EndToEnd, ImrFileHoldsOneRecordPerImuTagAtTheSimulatedRate) {
         const double t = little_endian<double>(imr, kImrHeaderSize + k * kImrRecordSize);
         ASSERT_NEAR(t, first + static_cast<double>(k) / rate, 1e-6) << "record " << k;
     }
-    // The first record's counts are the first sample's vectors in IMR units.
+    // The first record's counts are the first sample's vectors in IMR units, to the nearest count.
     for (int axis = 0; axis < 3; ++axis) {
         const double angle = static_cast<float>(imu["first_angular"].array()[axis].number());
         const double velocity = static_cast<float>(imu["first_linear"].array()[axis].number());
         EXPECT_EQ(little_endian<int32_t>(imr, kImrHeaderSize + 8 + 4 * axis),
-                  static_cast<int32_t>(angle * kDegreesPerRadian / kImrGyroScale));
+                  static_cast<int32_t>(std::round(angle * kDegreesPerRadian / kImrGyroScale)));
         EXPECT_EQ(little_endian<int32_t>(imr, kImrHeaderSize + 20 + 4 * axis),
-                  static_cast<int32_t>(velocity * kStandardGravity / kImrAccelScale));
+                  static_cast<int32_t>(std::round(velocity * kStandardGravity / kImrAccelScale)));
     }
 }
 

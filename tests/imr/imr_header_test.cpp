@@ -95,13 +95,26 @@ TEST(ImrHeader, DeltaFlagsFollowTheMode) {
     EXPECT_EQ(value_at<int32_t>(scaled, 21), 0);
 }
 
-TEST(ImrHeader, RateFromTheSmallestInterval) {
+TEST(ImrHeader, RateFromTheMedianInterval) {
     EXPECT_EQ(rate_for_tags(tags_every(0.01, 500)), 100.0);
-    EXPECT_EQ(rate_for_tags({tag(10.0), tag(10.0049), tag(10.0149), tag(10.0249)}), 204.0);
-    // One gap of 0.02 s among 0.01 s steps does not change the rate.
-    EXPECT_EQ(rate_for_tags({tag(20.00), tag(20.01), tag(20.03), tag(20.04)}), 100.0);
+    // One short interval of 0.0049 s among steps of 0.01 s is jitter, not a rate of 204.
+    EXPECT_EQ(rate_for_tags({tag(10.0), tag(10.0049), tag(10.0149), tag(10.0249)}), 100.0);
     // Halves round away from zero: 1 / 0.4 = 2.5.
     EXPECT_EQ(rate_for_tags({tag(0.0), tag(0.4)}), 3.0);
+}
+
+TEST(ImrHeader, RateSurvivesJitterAndDroppedSamples) {
+    // 200 Hz tags, every third one up to 0.1 ms early or late.
+    std::vector<GpsTimestamp> jittered = tags_every(0.005, 2000);
+    for (std::size_t i = 0; i < jittered.size(); i += 3)
+        jittered[i].time_of_week += (i % 2 == 0 ? 1e-4 : -1e-4) * static_cast<double>(i % 7) / 6.0;
+    EXPECT_EQ(rate_for_tags(jittered), 200.0);
+    // Dropped samples: a fifth of the 200 Hz tags missing leaves gaps of 0.01 s and more.
+    std::vector<GpsTimestamp> gappy;
+    for (const GpsTimestamp& t : tags_every(0.005, 2000, 345600.0))
+        if (static_cast<int>(std::lround((t.time_of_week - 345600.0) / 0.005)) % 5 != 2)
+            gappy.push_back(t);
+    EXPECT_EQ(rate_for_tags(gappy), 200.0);
 }
 
 TEST(ImrHeader, RateIsZeroWithoutACountedPair) {

@@ -54,7 +54,7 @@ TEST(ImrFromLog, ScaledVectorsTaggedByTheSensorTime) {
     EXPECT_EQ(data_rate_of(bytes), 100.0);
     ASSERT_EQ(record_count(bytes), 3u);
     const std::size_t exported[] = {0, 1, 4};
-    const int32_t gyro_x[] = {0, 24608349, 98433399};  // 0, 1 and 4 rad/s
+    const int32_t gyro_x[] = {0, 24608350, 98433400};  // 0, 1 and 4 rad/s, rounded
     for (std::size_t r = 0; r < 3; ++r) {
         const Record record = record_at(bytes, r);
         EXPECT_EQ(record.time, samples[exported[r]].time_of_week);
@@ -85,8 +85,8 @@ TEST(ImrFromLog, DeltaVectorsTaggedBySharedTime) {
     for (std::size_t k = 0; k < 4; ++k) {
         const Record record = record_at(bytes, k);
         EXPECT_EQ(record.time, 2000.0 + 0.005 * static_cast<double>(k));
-        EXPECT_EQ(record.gyro[0], 12304174);
-        EXPECT_EQ(record.accel[1], 10733751);
+        EXPECT_EQ(record.gyro[0], 12304175);
+        EXPECT_EQ(record.accel[1], 10733752);
         EXPECT_EQ(record.gyro[1], 0);
     }
 }

@@ -1,6 +1,8 @@
-// IMR records: count scaling, the choice of vectors, skipped tags, order and the empty file.
+// IMR records: count rounding, the choice of vectors, skipped tags, order and the empty file.
 #include <limits>
 
+#include "driver/run_settings.h"
+#include "imr/imr_format.h"
 #include "imr/imr_writer.h"
 #include "imr_test_support.h"
 
@@ -35,7 +37,19 @@ void expect_counts(const Record& r, std::array<int32_t, 3> gyro, std::array<int3
 
 }  // namespace
 
-TEST_F(ImrRecords, ScaledVectorsBecomeTruncatedCounts) {
+TEST(ImrCount, NearestCountWithHalvesAwayFromZero) {
+    EXPECT_EQ(imr_count(0.6), 1);
+    EXPECT_EQ(imr_count(-0.6), -1);
+    EXPECT_EQ(imr_count(0.5), 1);
+    EXPECT_EQ(imr_count(-0.5), -1);
+    EXPECT_EQ(imr_count(0.4999), 0);
+    EXPECT_EQ(imr_count(-2147483648.4), kMin);  // rounds into the range
+    EXPECT_EQ(imr_count(2147483647.4), kMax);
+    EXPECT_EQ(imr_count(2147483647.5), kMax);  // rounds out of it: saturates
+    EXPECT_EQ(imr_count(-2147483649.5), kMin);
+}
+
+TEST_F(ImrRecords, ScaledVectorsBecomeRoundedCounts) {
     set_tags(store_, {345600.25});
     store_.scaled_gyro = {{vec(1, -1, 0.5f), 0}};
     store_.scaled_accel = {{vec(-1, 1, 0.25f), 0}};
@@ -43,8 +57,8 @@ TEST_F(ImrRecords, ScaledVectorsBecomeTruncatedCounts) {
     ASSERT_EQ(bytes.size(), kHeaderSize + kRecordSize);
     const Record r = record_at(bytes, 0);
     EXPECT_EQ(r.time, 345600.25);
-    // 1 rad/s = 24608349.92 counts, -1 g = -42935006.15 counts: truncated toward zero.
-    expect_counts(r, {24608349, -24608349, 12304174}, {-42935006, 42935006, 10733751});
+    // 1 rad/s = 24608349.92 counts, -1 g = -42935006.15 counts, 0.25 g = 10733751.54 counts.
+    expect_counts(r, {24608350, -24608350, 12304175}, {-42935006, 42935006, 10733752});
 }
 
 TEST_F(ImrRecords, DeltaModeExportsTheIncrements) {
@@ -56,7 +70,7 @@ TEST_F(ImrRecords, DeltaModeExportsTheIncrements) {
     store_.scaled_accel = {{vec(9, 9, 9), 0}, {vec(9, 9, 9), 1}};
     const std::vector<uint8_t> bytes = export_store();
     ASSERT_EQ(record_count(bytes), 2u);
-    expect_counts(record_at(bytes, 0), {12304174, 0, -24608349}, {10733751, -42935006, 0});
+    expect_counts(record_at(bytes, 0), {12304175, 0, -24608350}, {10733752, -42935006, 0});
     expect_counts(record_at(bytes, 1), {6152087, 0, 0}, {0, 0, 21467503});
 }
 
@@ -69,14 +83,14 @@ TEST_F(ImrRecords, OneDeltaKindAloneFallsBackToTheScaledVectors) {
     ASSERT_EQ(record_count(bytes), 1u);
     EXPECT_EQ(value_at<int32_t>(bytes, 17), 0);
     EXPECT_EQ(value_at<int32_t>(bytes, 21), 0);
-    expect_counts(record_at(bytes, 0), {24608349, 0, 0}, {-42935006, 0, 0});
+    expect_counts(record_at(bytes, 0), {24608350, 0, 0}, {-42935006, 0, 0});
 
     store_.delta_theta.clear();
     store_.delta_velocity = {{vec(0.5f, 0, 0), 0}};
     bytes = export_store();
     ASSERT_EQ(record_count(bytes), 1u);
     EXPECT_EQ(value_at<int32_t>(bytes, 17), 0);
-    expect_counts(record_at(bytes, 0), {24608349, 0, 0}, {-42935006, 0, 0});
+    expect_counts(record_at(bytes, 0), {24608350, 0, 0}, {-42935006, 0, 0});
 }
 
 TEST_F(ImrRecords, TagsWithoutBothVectorsAreSkipped) {
@@ -95,7 +109,7 @@ TEST_F(ImrRecords, VectorsPairWithTheTagOfTheirTimeIndex) {
     const std::vector<uint8_t> bytes = export_store();
     ASSERT_EQ(record_count(bytes), 2u);
     EXPECT_EQ(record_at(bytes, 1).time, 3.0);
-    expect_counts(record_at(bytes, 1), {-24608349, 0, 0}, {-42935006, 0, 0});
+    expect_counts(record_at(bytes, 1), {-24608350, 0, 0}, {-42935006, 0, 0});
 }
 
 TEST_F(ImrRecords, WeekRolloverGivesFallingTimes) {
@@ -140,8 +154,8 @@ TEST_F(ImrRecords, CountsOutsideTheInt32RangeSaturateAndNanGivesZero) {
     ASSERT_EQ(record_count(bytes), 3u);
     expect_counts(record_at(bytes, 0), {kMax, kMin, 0}, {kMax, kMin, 0});
     expect_counts(record_at(bytes, 1), {kMax, kMin, 0}, {kMax, kMin, 0});
-    // Just inside the range (87.26 rad/s = 4999.6 deg/s, 50 g = 490.33 m/s^2): truncated, not clamped.
-    expect_counts(record_at(bytes, 2), {2147324666, -2147324666, 0}, {2146750307, -2146750307, 0});
+    // Just inside the range (87.26 rad/s = 4999.6 deg/s, 50 g = 490.33 m/s^2): rounded, not clamped.
+    expect_counts(record_at(bytes, 2), {2147324667, -2147324667, 0}, {2146750308, -2146750308, 0});
 }
 
 TEST_F(ImrRecords, LongLogsSpanSeveralWriteBlocks) {
@@ -166,4 +180,25 @@ TEST_F(ImrRecords, LongLogsSpanSeveralWriteBlocks) {
     }
     EXPECT_EQ(k, record_count(bytes));
     EXPECT_EQ(data_rate_of(bytes), 200.0);
+}
+
+TEST_F(ImrRecords, ASteadyRateSumsToTheTrueAngle) {
+    // A steady 10-count rate under sensor noise of +-0.3 count: each count is the nearest one, so
+    // the sum over many samples stays on the true angle (truncation would lose half the noise).
+    constexpr uint32_t kSamples = 2000;
+    const double rad_per_count = run_settings.imr_gyro_scale / kDegreesPerRadian;
+    double true_sum = 0;
+    for (uint32_t i = 0; i < kSamples; ++i) {
+        const double counts = 10.0 + (i % 2 == 0 ? 0.3 : -0.3);
+        true_sum += counts;
+        store_.imu_timestamps.push_back(tag(1000.0 + 0.01 * i));
+        store_.delta_theta.push_back({vec(static_cast<float>(counts * rad_per_count), 0, 0), i});
+        store_.delta_velocity.push_back({vec(0, 0, 0), i});
+    }
+    const std::vector<uint8_t> bytes = export_store();
+    ASSERT_EQ(record_count(bytes), kSamples);
+    int64_t sum = 0;
+    for (uint32_t i = 0; i < kSamples; ++i)
+        sum += record_at(bytes, i).gyro[0];
+    EXPECT_NEAR(static_cast<double>(sum), true_sum, 1.0);
 }

@@ -1,9 +1,12 @@
 // Store queries on directly filled members: cursor lookups, leap seconds, time records, the
-// minimum IMU interval and the first valid GNSS time.
+// minimum and median IMU intervals and the first valid GNSS time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
+#include <random>
+#include <vector>
 
 #include "store_test_support.h"
 
@@ -184,6 +187,45 @@ TEST(MinInterval, SmallestStepWithGapsWeekZeroAndRollover) {
 
     store->imu_shared_timestamps = {time_record(1.0), time_record(1.5)};  // the sequence in use
     EXPECT_EQ(store->imu_min_interval(), 0.5);
+}
+
+TEST(MedianInterval, MatchesASortedCopyOfTheCountedIntervals) {
+    auto store = make_store();
+    EXPECT_EQ(store->imu_median_interval(), kNoInterval);
+    // Equal neighbours, week-0 records and rollovers as imu_min_interval counts them; intervals of
+    // 0 are left out. Odd and even numbers of intervals, with repeated values among them.
+    std::mt19937 random(7);
+    for (int n : {2, 3, 4, 5, 50, 51, 1000, 1001}) {
+        store->imu_timestamps.clear();
+        double time = 604700.0;
+        uint16_t week = 2200;
+        for (int i = 0; i < n + 1; ++i) {
+            store->imu_timestamps.push_back(time_record(time, random() % 97 == 0 ? 0 : week));
+            time += 0.005 * static_cast<double>(random() % 4);  // 0, 5, 10 or 15 ms
+            if (time >= 604800.0) {
+                time -= 604800.0;
+                ++week;
+            }
+        }
+        std::vector<double> intervals;
+        const auto& times = store->imu_timestamps;
+        for (std::size_t k = 1; k < times.size(); ++k) {
+            if (times[k - 1].week_number == 0 || times[k].week_number == 0)
+                continue;
+            double d = times[k].time_of_week - times[k - 1].time_of_week;
+            if (d < 0)
+                d += 604800.0;
+            if (d > 0)
+                intervals.push_back(d);
+        }
+        std::sort(intervals.begin(), intervals.end());
+        const std::size_t m = intervals.size();
+        const double expected = m == 0 ? kNoInterval
+                                : m % 2 == 1
+                                    ? intervals[m / 2]
+                                    : intervals[m / 2 - 1] + (intervals[m / 2] - intervals[m / 2 - 1]) / 2;
+        EXPECT_EQ(store->imu_median_interval(), expected) << n << " records";
+    }
 }
 
 }  // namespace

@@ -49,10 +49,12 @@ TEST(RouteGnss, EpochRuleGroupsConsecutiveEqualTimes) {
     log.field(VXP_GNSS_FIELD_RAW_OBSERVATION, observation(11.0, 1), vxp_decode_raw_observation);
     log.begin(0x93);
     log.field(VXP_GNSS_FIELD_RAW_OBSERVATION, observation(10.0, 3), vxp_decode_raw_observation);
+    // Half a millisecond later is another epoch: times are equal or not, there is no tolerance.
+    log.field(VXP_GNSS_FIELD_RAW_OBSERVATION, observation(10.0005, 4), vxp_decode_raw_observation);
     route(*store, log);
 
     const Sequence<RawEpoch>& epochs = store->receiver_raw_epochs(2);
-    ASSERT_EQ(epochs.size(), 3u);
+    ASSERT_EQ(epochs.size(), 4u);
     ASSERT_EQ(epochs[0].size(), 2u);
     EXPECT_EQ(+epochs[0][0].satellite_id, 1);
     EXPECT_EQ(+epochs[0][1].satellite_id, 2);
@@ -60,6 +62,8 @@ TEST(RouteGnss, EpochRuleGroupsConsecutiveEqualTimes) {
     EXPECT_EQ(+epochs[1][0].time_of_week, 11.0);
     ASSERT_EQ(epochs[2].size(), 1u);
     EXPECT_EQ(+epochs[2][0].satellite_id, 3);
+    ASSERT_EQ(epochs[3].size(), 1u);
+    EXPECT_EQ(+epochs[3][0].time_of_week, 10.0005);
 }
 
 TEST(RouteGnss, EphemerisSlotLimits) {
