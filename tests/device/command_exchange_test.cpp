@@ -2,7 +2,9 @@
 // replies, the muting of application callbacks and the hex trace of a whole exchange.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "device_test_support.h"
@@ -42,11 +44,12 @@ class CommandExchange : public ::testing::Test {
 
 // A command packet as it must appear on the wire, checksum included.
 Bytes expected_command(uint8_t command, const Bytes& data) {
-    Bytes packet = {
-        0x75,   0x65, 0x0D, static_cast<uint8_t>(data.size() + 2), static_cast<uint8_t>(data.size() + 2),
-        command};
-    packet.insert(packet.end(), data.begin(), data.end());
-    packet.resize(packet.size() + 2);
+    const uint8_t length = static_cast<uint8_t>(data.size() + 2);
+    const uint8_t head[] = {0x75, 0x65, 0x0D, length, length, command};
+    // Sized once and filled by copies: g++ 12 misreports an insert after a short initializer list.
+    Bytes packet(sizeof head + data.size() + 2);
+    std::copy(std::begin(head), std::end(head), packet.begin());
+    std::copy(data.begin(), data.end(), packet.begin() + sizeof head);
     const uint16_t checksum = vxp_packet_checksum(packet.data());
     packet[packet.size() - 2] = static_cast<uint8_t>(checksum >> 8);
     packet[packet.size() - 1] = static_cast<uint8_t>(checksum & 0xFF);
