@@ -63,6 +63,7 @@ VxpDataStore::VxpDataStore(const char* path) {
 void VxpDataStore::clear() {
     imu_timestamps.clear();
     imu_shared_timestamps.clear();
+    imu_packet_timestamps.clear();
     scaled_accel.clear();
     scaled_gyro.clear();
     sensor_vector06.clear();

@@ -129,6 +129,10 @@ class VxpDataStore {
     PerReceiver<uint32_t> gnss_packet_count{};
     Sequence<GpsTimestamp> imu_timestamps;
     Sequence<GpsTimestamp> imu_shared_timestamps;
+    // Each timed sensor packet's tag (its 0xD3 record, else its 0x12 record) in arrival order, kept
+    // only once the log mixes packets of the two kinds: the sensor records' time_index then counts
+    // here. Empty while every timed packet has a tag of one kind.
+    Sequence<GpsTimestamp> imu_packet_timestamps;
     Sequence<TimeIndexed<ScaledAccelVector>> scaled_accel;
     Sequence<TimeIndexed<ScaledGyroVector>> scaled_gyro;
     Sequence<TimeIndexed<SensorVector06>> sensor_vector06;
