@@ -141,10 +141,11 @@ bool VxpDataStore::load_file(const char* path) {
     read_error_.clear();
     if (path == nullptr)
         return false;
-    // Only a regular file is a log: a directory opens for reading on some systems and then
-    // fails on the first read, after the store would already have been emptied.
+    // A directory opens for reading on some systems and then fails on the first read, after the
+    // store would already have been emptied: it is no log. Anything else that opens (a named pipe
+    // fed by a decompressor, a device) is read to its end, whatever its size.
     std::error_code status_error;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(path), status_error))
+    if (std::filesystem::is_directory(std::filesystem::path(path), status_error))
         return false;
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr)

@@ -45,8 +45,9 @@ class VxpDataStore {
     VxpDataStore(const VxpDataStore&) = delete;
     VxpDataStore& operator=(const VxpDataStore&) = delete;
 
-    // Loading. False for a null path or a file that cannot be opened for reading (a directory
-    // included), and when a read fails before the end of the file (read_error() says why).
+    // Loading. Reads any input but a directory to its end (named pipes and devices included),
+    // never asking for its size. False for a null path, a directory or a file that cannot be
+    // opened for reading, and when a read fails before the end of the file (read_error() says why).
     bool load_file(const char* path);
     void clear();
     // Text of the read error that cut the last load short; empty when the load was complete.
