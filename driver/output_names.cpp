@@ -4,9 +4,23 @@
 #include <filesystem>
 #include <system_error>
 
+namespace {
+
+// What ends a directory name in a path: the extension is searched after the last of them.
+#ifdef _WIN32
+constexpr std::string_view kSeparators = "/\\:";
+#else
+constexpr std::string_view kSeparators = "/";
+#endif
+
+}  // namespace
+
 std::string replace_last_extension(const std::string& path, std::string_view extension) {
+    const std::size_t separator = path.find_last_of(kSeparators);
+    const std::size_t file_name_start = separator == std::string::npos ? 0 : separator + 1;
     const std::size_t dot = path.rfind('.');
-    std::string name = dot == std::string::npos ? path : path.substr(0, dot);
+    const bool has_extension = dot != std::string::npos && dot >= file_name_start;
+    std::string name = has_extension ? path.substr(0, dot) : path;
     name += extension;
     return name;
 }

@@ -131,6 +131,38 @@ void count_checksum_error(VxpDataStore& store, uint8_t descriptor_set) {
     }
 }
 
+// True when a sensor packet whose tag is of the given kind follows timed packets of the other
+// kind only. Until the list of packet tags begins, every timed packet so far had a tag of one
+// kind: the shared one as soon as the shared sequence holds anything.
+bool starts_mixing(const VxpDataStore& store, bool shared_tag) {
+    if (shared_tag)
+        return store.imu_shared_timestamps.empty() && !store.imu_timestamps.empty();
+    return !store.imu_shared_timestamps.empty();
+}
+
+// Files a sensor packet's time records and returns its time index. A packet's tag is its 0xD3
+// record, else its 0x12 record. While all tags are of one kind, the index is the position in that
+// kind's sequence. A device that starts logging before it knows GNSS time mixes the kinds, and
+// the two sequences then count different packets: so from the first packet of the other kind on,
+// every tag also goes to imu_packet_timestamps (begun with the tags before it) and the index
+// counts there, so that every sample keeps its own packet's time.
+uint32_t file_sensor_times(VxpDataStore& store, const uint8_t* own, const uint8_t* shared) {
+    Sequence<GpsTimestamp>& tags = store.imu_packet_timestamps;
+    const uint8_t* const tag = shared != nullptr ? shared : own;
+    if (tag != nullptr && tags.empty() && starts_mixing(store, shared != nullptr)) {
+        const Sequence<GpsTimestamp>& earlier =
+            shared != nullptr ? store.imu_timestamps : store.imu_shared_timestamps;
+        for (const GpsTimestamp& time : earlier)
+            tags.push_back(time);
+    }
+    append_record(store.imu_timestamps, own);
+    append_record(store.imu_shared_timestamps, shared);
+    if (tag == nullptr || tags.empty())
+        return packet_time_index(shared, store.imu_shared_timestamps, own, store.imu_timestamps);
+    append_record(tags, tag);
+    return static_cast<uint32_t>(tags.size() - 1);
+}
+
 void route_sensor(VxpDataStore& store, uint8_t* packet, uint16_t size, uint8_t kind) {
     ++store.sensor_packet_count;
     if (store.sensor_packet_observer != nullptr)
@@ -175,10 +207,7 @@ void route_sensor(VxpDataStore& store, uint8_t* packet, uint16_t size, uint8_t k
         }
     });
 
-    append_record(store.imu_timestamps, own_time);
-    append_record(store.imu_shared_timestamps, shared_time);
-    const uint32_t t =
-        packet_time_index(shared_time, store.imu_shared_timestamps, own_time, store.imu_timestamps);
+    const uint32_t t = file_sensor_times(store, own_time, shared_time);
     append_indexed(store.scaled_accel, accel, t);
     append_indexed(store.scaled_gyro, gyro, t);
     append_indexed(store.sensor_vector06, vector06, t);

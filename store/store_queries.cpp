@@ -27,6 +27,14 @@ const Sequence<GpsTimestamp>& time_sequence_in_use(const Sequence<GpsTimestamp>&
     return shared.empty() ? own : shared;
 }
 
+// The IMU time-tag list: every timed packet's tag once the log mixes the two kinds, else the
+// sequence in use.
+const Sequence<GpsTimestamp>& imu_time_tags(const VxpDataStore& store) {
+    if (!store.imu_packet_timestamps.empty())
+        return store.imu_packet_timestamps;
+    return time_sequence_in_use(store.imu_shared_timestamps, store.imu_timestamps);
+}
+
 bool time_at(const Sequence<GpsTimestamp>& shared, const Sequence<GpsTimestamp>& own, uint32_t i,
              GpsTimestamp& out) {
     if (i < shared.size()) {
@@ -151,11 +159,16 @@ const Sequence<TimeIndexed<DeltaVelocityVector>>& VxpDataStore::delta_velocity_r
 }
 
 uint32_t VxpDataStore::imu_time_count() const {
-    return static_cast<uint32_t>(time_sequence_in_use(imu_shared_timestamps, imu_timestamps).size());
+    return static_cast<uint32_t>(imu_time_tags(*this).size());
 }
 
 bool VxpDataStore::imu_time_at(uint32_t i, GpsTimestamp& out) const {
-    return time_at(imu_shared_timestamps, imu_timestamps, i, out);
+    if (imu_packet_timestamps.empty())
+        return time_at(imu_shared_timestamps, imu_timestamps, i, out);
+    if (i >= imu_packet_timestamps.size())
+        return false;
+    out = imu_packet_timestamps[i];
+    return true;
 }
 
 bool VxpDataStore::gnss_time_at(int receiver_index, uint32_t i, GpsTimestamp& out) const {
@@ -208,7 +221,7 @@ void for_each_imu_interval(const Sequence<GpsTimestamp>& times, F&& f) {
 
 double VxpDataStore::imu_min_interval() const {
     double interval = kNoInterval;
-    for_each_imu_interval(time_sequence_in_use(imu_shared_timestamps, imu_timestamps), [&](double d) {
+    for_each_imu_interval(imu_time_tags(*this), [&](double d) {
         if (d < interval)
             interval = d;
     });
@@ -216,7 +229,7 @@ double VxpDataStore::imu_min_interval() const {
 }
 
 double VxpDataStore::imu_median_interval() const {
-    const Sequence<GpsTimestamp>& times = time_sequence_in_use(imu_shared_timestamps, imu_timestamps);
+    const Sequence<GpsTimestamp>& times = imu_time_tags(*this);
     // Equal neighbours (0) and intervals still negative after the rollover correction (a time of
     // week beyond a week; NaN from infinite times) say nothing about the rate.
     const auto visit_positive = [&](auto&& f) {

@@ -45,8 +45,9 @@ class VxpDataStore {
     VxpDataStore(const VxpDataStore&) = delete;
     VxpDataStore& operator=(const VxpDataStore&) = delete;
 
-    // Loading. False for a null path or a file that cannot be opened for reading (a directory
-    // included), and when a read fails before the end of the file (read_error() says why).
+    // Loading. Reads any input but a directory to its end (named pipes and devices included),
+    // never asking for its size. False for a null path, a directory or a file that cannot be
+    // opened for reading, and when a read fails before the end of the file (read_error() says why).
     bool load_file(const char* path);
     void clear();
     // Text of the read error that cut the last load short; empty when the load was complete.
@@ -132,6 +133,10 @@ class VxpDataStore {
     PerReceiver<uint32_t> gnss_packet_count{};
     Sequence<GpsTimestamp> imu_timestamps;
     Sequence<GpsTimestamp> imu_shared_timestamps;
+    // Each timed sensor packet's tag (its 0xD3 record, else its 0x12 record) in arrival order, kept
+    // only once the log mixes packets of the two kinds: the sensor records' time_index then counts
+    // here. Empty while every timed packet has a tag of one kind.
+    Sequence<GpsTimestamp> imu_packet_timestamps;
     Sequence<TimeIndexed<ScaledAccelVector>> scaled_accel;
     Sequence<TimeIndexed<ScaledGyroVector>> scaled_gyro;
     Sequence<TimeIndexed<SensorVector06>> sensor_vector06;

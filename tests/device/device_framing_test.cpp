@@ -1,5 +1,10 @@
 // The device's framing step and its callback table, fed through the receive ring.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 #include "device_test_support.h"
 #include "vxp/tick.h"
@@ -166,16 +171,48 @@ TEST_F(DeviceFraming, ReceiveRefusesWhatTheRingCannotHold) {
     EXPECT_EQ(vxp_device_receive_wait(&device, bytes.data(), VXP_DEVICE_RING_SIZE + 1, &accepted, 0), 1);
 }
 
-TEST_F(DeviceFraming, ReceiveWaitGivesUpWhenTheRingStaysFull) {
+TEST_F(DeviceFraming, ReceiveWaitAnswersAtOnceWhenTheRingIsFull) {
     const Bytes bytes(VXP_DEVICE_RING_SIZE, 0x00);
     uint32_t accepted = 0;
     ASSERT_EQ(vxp_device_receive(&device, bytes.data(), VXP_DEVICE_RING_SIZE, &accepted), 0);
-    // The fake clock has to move for the wait to end: let it run from the library's own readings.
+    // A clock that moves by a millisecond at every reading: a wait that spins reads it over and
+    // over until the 50 ms are gone.
     vxp_set_tick_source([] { return ManualClock::now++; });
     EXPECT_EQ(vxp_device_receive_wait(&device, bytes.data(), 1, &accepted, 50), 1);
+    EXPECT_LE(ManualClock::now, 1u);
     vxp_ring_flush(&device.ring);
     EXPECT_EQ(vxp_device_receive_wait(&device, bytes.data(), 1, &accepted, 50), 0);
     EXPECT_EQ(accepted, 1u);
+}
+
+TEST_F(DeviceFraming, AFailedPortReadIsAFramingFailureNotAPollFailure) {
+    const Bytes packet = build_packet(kSensorSet, {{0x04, {1, 2, 3, 4}}});
+    sim.send(packet);
+    ASSERT_EQ(vxp_device_poll(&device), 0);
+    ASSERT_EQ(sensor.events.size(), 1u);
+    ASSERT_EQ(device.last_packet_ok, 1);
+
+    // The port's descriptor is replaced by the write end of a pipe that holds bytes: the driver
+    // reports them waiting, and reading them fails.
+    int port_fd = -1;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const int fd = std::stoi(entry.path().filename().string());
+        if (fd != sim.terminal_fd() && std::filesystem::read_symlink(entry.path(), error) == sim.path())
+            port_fd = fd;
+    }
+    ASSERT_GE(port_fd, 0);
+    int pipe_fds[2];
+    ASSERT_EQ(pipe(pipe_fds), 0);
+    ASSERT_EQ(write(pipe_fds[1], packet.data(), packet.size()), static_cast<ssize_t>(packet.size()));
+    ASSERT_EQ(dup2(pipe_fds[1], port_fd), port_fd);
+    ASSERT_EQ(vxp_serial_bytes_waiting(device.port), packet.size());
+
+    EXPECT_EQ(vxp_device_poll(&device), 0);
+    EXPECT_EQ(device.last_packet_ok, 0);
+    EXPECT_EQ(sensor.events.size(), 1u);
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
 }
 
 TEST_F(DeviceFraming, ClosedDeviceRefusesEverything) {

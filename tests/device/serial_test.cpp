@@ -46,10 +46,13 @@ class SerialOnPty : public ::testing::Test {
 
 }  // namespace
 
-TEST(SerialPortName, NumberedPortsMapToTheNumberedTerminalDevices) {
+TEST(SerialPortName, PortNIsTheTerminalDeviceWindowsCallsComN) {
     char name[32];
+    ASSERT_EQ(vxp_serial_port_name(1, name, sizeof name), 0);
+    EXPECT_STREQ(name, "/dev/ttyS0");
     ASSERT_EQ(vxp_serial_port_name(3, name, sizeof name), 0);
-    EXPECT_STREQ(name, "/dev/ttyS3");
+    EXPECT_STREQ(name, "/dev/ttyS2");
+    EXPECT_EQ(vxp_serial_port_name(0, name, sizeof name), 1);  // there is no COM0
     char tiny[8];
     EXPECT_EQ(vxp_serial_port_name(12, tiny, sizeof tiny), 1);
 }

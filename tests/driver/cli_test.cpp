@@ -99,17 +99,29 @@ TEST_F(Cli, LeapSecondsOptionRepeatedUsesTheLastValue) {
                      "Using user-set leap seconds = 0"}));
 }
 
-TEST_F(Cli, LogFileNameCutsAtTheLastDotOfTheWholePath) {
+TEST_F(Cli, LogFileNameCutsAtTheLastDotOfTheFileNameOnly) {
     write_file(dir / "run", "");
     run({"run"}, 0);
     EXPECT_TRUE(std::filesystem::is_regular_file(dir / "run.log"));
 
+    // A dot in a directory name is not the input's extension: an unrelated file named like the
+    // directory stays as it was.
     std::filesystem::create_directory(dir / "data.v2");
     write_file(dir / "data.v2" / "run", "");
+    write_file(dir / "data.log", "someone else's file");
     const Lines lines = run({"data.v2/run"}, 0);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], "Loading VXP binary file data.v2/run");
-    EXPECT_EQ(split_lines(log_of("data.log")), lines);
+    EXPECT_EQ(split_lines(log_of("data.v2/run.log")), lines);
+    EXPECT_EQ(log_of("data.log"), "someone else's file");
+    EXPECT_EQ(dir.entries(), (std::set<std::string>{"data.v2", "data.log", "run", "run.log"}));
+
+    // Nor are the dots of "." and "..": the log lies beside the input, not in a file "..log".
+    EXPECT_EQ(run_kelvartix(dir / "data.v2", {"./../run"}).exit_code, 0);
+    const Lines log = split_lines(log_of("run.log"));
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[0], "Loading VXP binary file ./../run");
+    EXPECT_FALSE(std::filesystem::exists(dir / "data.v2" / "..log"));
     EXPECT_EQ(dir.entries(), (std::set<std::string>{"data.v2", "data.log", "run", "run.log"}));
 }
 

@@ -1,6 +1,11 @@
 // Whole conversions through the built program: the order of the run's messages, where each
 // output file goes, and how failing output files end the run.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -160,6 +165,35 @@ TEST_F(Conversion, AnImrFileOnAFullDisk) {
     EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
               (Lines{"Error: could not write in/day.imr: No space left on device",
                      "Error writing novatel inertial data file!"}));
+}
+
+TEST_F(Conversion, ALogFromANamedPipeConvertsLikeTheFile) {
+    const std::string bytes = read_file(dir / "in" / "day.bin");
+    fs::remove(dir / "in" / "day.bin");
+    ASSERT_EQ(mkfifo((dir / "in" / "day.bin").c_str(), 0600), 0);
+    // Another process feeds the pipe in small pieces, as a decompressor would; it waits in its
+    // open until the converter opens the pipe for reading.
+    const pid_t writer = fork();
+    if (writer == 0) {
+        const int fd = open((dir / "in" / "day.bin").c_str(), O_WRONLY);
+        constexpr std::size_t kPiece = 7;
+        for (std::size_t at = 0; fd >= 0 && at < bytes.size(); at += kPiece) {
+            if (write(fd, bytes.data() + at, std::min(kPiece, bytes.size() - at)) < 0) {
+                _exit(1);
+            }
+        }
+        _exit(fd >= 0 ? 0 : 1);
+    }
+    ASSERT_GT(writer, 0);
+    const Lines lines = run({"-inertial_data", "novatel"}, 0);
+    // A converter that never opened the pipe leaves the writer waiting: end it either way.
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    const Lines expected = kLoad + Lines{"Using leap seconds from binary data = 17"} + kWriteAllRinex +
+                           Lines{kImuWarning, "Writing inertial data to IMR file... done."};
+    EXPECT_EQ(lines, expected);
+    std::error_code missing;
+    EXPECT_EQ(fs::file_size(dir / "in" / "day.imr", missing), kImrHeaderSize + 3 * kImrRecordSize);
 }
 
 TEST(ConversionContent, AWriterContentErrorIsLeftToTheWriter) {

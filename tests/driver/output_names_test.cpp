@@ -9,14 +9,17 @@
 
 namespace {
 
-TEST(ReplaceLastExtension, CutsAtTheLastDotAnywhereInThePath) {
+TEST(ReplaceLastExtension, CutsAtTheLastDotOfTheFileName) {
     EXPECT_EQ(replace_last_extension("day1.bin", ".log"), "day1.log");
     EXPECT_EQ(replace_last_extension("logs/day1.bin", ".imr"), "logs/day1.imr");
     EXPECT_EQ(replace_last_extension("day1.v2.bin", ".log"), "day1.v2.log");
     EXPECT_EQ(replace_last_extension("run", ".log"), "run.log");
-    // The only dot lies in a directory name: the name is cut there.
-    EXPECT_EQ(replace_last_extension("data.v2/run", ".log"), "data.log");
-    EXPECT_EQ(replace_last_extension("./run", ".log"), ".log");
+    // Dots in directory names are not the file's extension.
+    EXPECT_EQ(replace_last_extension("data.v2/run", ".log"), "data.v2/run.log");
+    EXPECT_EQ(replace_last_extension("logs.d/day1.bin", ".imr"), "logs.d/day1.imr");
+    EXPECT_EQ(replace_last_extension("./run", ".log"), "./run.log");
+    EXPECT_EQ(replace_last_extension("./../x", ".log"), "./../x.log");
+    EXPECT_EQ(replace_last_extension("/a.b/c.d/run", ".log"), "/a.b/c.d/run.log");
     EXPECT_EQ(replace_last_extension("run.", ".log"), "run.log");
     EXPECT_EQ(replace_last_extension("", ".log"), ".log");
 }

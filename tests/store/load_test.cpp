@@ -150,6 +150,32 @@ TEST_F(LoadFile, GoodPacketsBehindADamagedLengthByteAreDelivered) {
     EXPECT_EQ(second->imu_checksum_errors(), 0u);
 }
 
+TEST_F(LoadFile, ALogCutInsideItsLastPacketCountsNoChecksumError) {
+    // The last packet's bytes hold a run that looks like a short receiver-1 packet with a wrong
+    // checksum, and a whole sensor packet. When the end of the file gives up on the cut packet,
+    // both are framed: the sensor packet is delivered, the chance candidate is no damage.
+    std::vector<uint8_t> chance = {VXP_SYNC1, VXP_SYNC2, 0x91, 0x02, 0x04, 0x30, 0x00, 0x00};
+    const uint16_t checksum = vxp_packet_checksum(chance.data());
+    chance[6] = static_cast<uint8_t>(~(checksum >> 8));
+    std::vector<uint8_t> hidden = chance;
+    append(hidden, sensor_packet(2.0, 2));
+    std::vector<uint8_t> padding(40, 0x00);
+    append(hidden, padding);
+    VxpLogWriter last;
+    last.begin(0x91);
+    last.raw_field(0x55, hidden.data(), hidden.size());
+
+    std::vector<uint8_t> log = sensor_packet(1.0, 1);
+    const std::vector<uint8_t> cut = last.bytes();
+    log.insert(log.end(), cut.begin(), cut.end() - 20);
+    ASSERT_TRUE(store_->load_file(write("cut.bin", log).c_str()));
+    EXPECT_EQ(store_->gnss_checksum_errors(0), 0u);
+    EXPECT_EQ(store_->imu_checksum_errors(), 0u);
+    EXPECT_EQ(store_->sensor_packet_count, 2u);
+    ASSERT_EQ(store_->imu_timestamps.size(), 2u);
+    EXPECT_EQ(+store_->imu_timestamps[1].time_of_week, 2.0);
+}
+
 // A process-wide tick that leaps ahead by a minute at every reading, as if the process were
 // paused between any two reads.
 uint32_t leaping_ticks = 0;

@@ -33,7 +33,7 @@ TEST(RouteSensor, DataWithoutTimeFieldGetsIndexZero) {
     EXPECT_EQ(+store->scaled_gyro[0].record.z, 6.0f);
 }
 
-TEST(RouteSensor, SharedTimeIsPreferredAndIndexesItsOwnSequence) {
+TEST(RouteSensor, SharedTimeIsPreferredAndMixedKindsIndexTheListOfPacketTags) {
     auto store = make_store();
     VxpLogWriter log;
     for (int k = 0; k < 2; ++k) {  // two packets with own time only: t = 0, 1
@@ -41,7 +41,7 @@ TEST(RouteSensor, SharedTimeIsPreferredAndIndexesItsOwnSequence) {
         log.field(VXP_SENSOR_FIELD_TIME, time_record(100.0 + k), vxp_decode_gps_timestamp);
         log.field(VXP_SENSOR_FIELD_DELTA_THETA, vector(k, 0, 0), vxp_decode_sensor_vector);
     }
-    log.begin(VXP_SET_SENSOR);  // both time fields: t counts in the shared sequence
+    log.begin(VXP_SET_SENSOR);  // both time fields: the 0xD3 one is the packet's tag
     log.field(VXP_SENSOR_FIELD_DELTA_THETA, vector(2, 0, 0), vxp_decode_sensor_vector);
     log.field(VXP_FIELD_SHARED_TIME, time_record(500.0), vxp_decode_gps_timestamp);
     log.field(VXP_SENSOR_FIELD_TIME, time_record(102.0), vxp_decode_gps_timestamp);
@@ -58,8 +58,17 @@ TEST(RouteSensor, SharedTimeIsPreferredAndIndexesItsOwnSequence) {
     ASSERT_EQ(store->delta_theta.size(), 3u);
     EXPECT_EQ(+store->delta_theta[0].time_index, 0u);
     EXPECT_EQ(+store->delta_theta[1].time_index, 1u);
-    EXPECT_EQ(+store->delta_theta[2].time_index, 0u);  // position of the 0xD3 record
+    // The log now mixes the kinds: every packet's tag, and the index counts there.
+    ASSERT_EQ(store->imu_packet_timestamps.size(), 3u);
+    EXPECT_EQ(+store->imu_packet_timestamps[1].time_of_week, 101.0);
+    EXPECT_EQ(+store->imu_packet_timestamps[2].time_of_week, 500.0);
+    EXPECT_EQ(+store->delta_theta[2].time_index, 2u);
     EXPECT_EQ(+store->delta_theta[2].record.x, 2.0f);
+    EXPECT_EQ(store->imu_time_count(), 3u);
+    GpsTimestamp third{};
+    ASSERT_TRUE(store->imu_time_at(2, third));
+    EXPECT_EQ(+third.time_of_week, 500.0);
+    EXPECT_FALSE(store->imu_time_at(3, third));
     ASSERT_EQ(store->delta_velocity.size(), 1u);
     EXPECT_EQ(+store->delta_velocity[0].record.z, 9.0f);
     ASSERT_EQ(store->sensor_vector06.size(), 1u);

@@ -5,7 +5,6 @@
 #include <string.h>
 
 #include "vxp/status.h"
-#include "vxp/tick.h"
 
 static int is_initialised(const vxp_device* device) {
     return device != NULL && device->state == 1;
@@ -106,25 +105,24 @@ uint16_t vxp_device_receive(vxp_device* device, const uint8_t* bytes, uint32_t c
 
 uint16_t vxp_device_receive_wait(vxp_device* device, const uint8_t* bytes, uint32_t count, uint32_t* accepted,
                                  uint32_t wait_ms) {
-    uint32_t start = vxp_tick_ms();
+    (void)wait_ms;
     if (!is_initialised(device) || count > VXP_DEVICE_RING_SIZE) {
         return VXP_ERROR;
     }
-    for (;;) {
-        if (vxp_ring_free_space(&device->ring) >= count) {
-            return vxp_device_receive(device, bytes, count, accepted);
-        }
-        if (!vxp_within_timeout(start, wait_ms)) {
-            return VXP_ERROR;
-        }
+    /* Only a framing step frees ring space, and none runs while this call does (the device is
+     * used from one thread): the space seen now is the space there will be, so waiting for more
+     * could only burn the time. */
+    if (vxp_ring_free_space(&device->ring) < count) {
+        return VXP_ERROR;
     }
+    return vxp_device_receive(device, bytes, count, accepted);
 }
 
 uint16_t vxp_device_poll(vxp_device* device) {
     uint8_t bytes[VXP_DEVICE_RING_SIZE];
     uint32_t read_count = 0;
     uint32_t written = 0;
-    uint16_t status = VXP_OK;
+    uint16_t read_status = VXP_OK;
     if (!is_initialised(device)) {
         return VXP_ERROR;
     }
@@ -134,12 +132,17 @@ uint16_t vxp_device_poll(vxp_device* device) {
         wanted = waiting;
     }
     if (wanted > 0) {
-        status = vxp_serial_read(device->port, bytes, wanted, &read_count);
+        read_status = vxp_serial_read(device->port, bytes, wanted, &read_count);
         /* A short read still delivered bytes: they go to the ring like any others. */
         if (read_count > 0) {
             vxp_ring_write_multi(&device->ring, bytes, read_count, &written);
         }
     }
     vxp_device_step(device);
-    return status == VXP_OK ? VXP_OK : VXP_ERROR;
+    /* Bytes may be missing between those before and after a failed read: it is reported as a
+     * framing failure is, and a checksum failure it causes is not counted as the device's. */
+    if (read_status != VXP_OK) {
+        device->last_packet_ok = 0;
+    }
+    return VXP_OK;
 }

@@ -38,7 +38,7 @@ typedef struct vxp_device {
     uint32_t start_tick;
     uint32_t checksum_errors;
     uint32_t timeouts;
-    uint8_t last_packet_ok;
+    uint8_t last_packet_ok; /* 1 after a delivered packet, 0 after a framing failure or a failed read */
     uint32_t sync_errors;
     uint32_t timeout_ms;
     uint8_t command_mode;  /* 1 while a command waits for its acknowledgement */
@@ -61,14 +61,16 @@ uint16_t vxp_device_init_path(const char* path, uint32_t baud_rate, vxp_device* 
 /* Closes the port and leaves the device uninitialised; 0 when a port was closed, 1 if none was open. */
 uint16_t vxp_device_close(vxp_device* device);
 
-/* Appends bytes to the receive ring, as vxp_parser_receive / vxp_parser_receive_wait do; the wait
- * variant refuses counts above the ring's capacity. */
+/* Appends bytes to the receive ring, as vxp_parser_receive / vxp_parser_receive_wait do. The wait
+ * variant answers at once (nothing frees ring space during the call): 1 for a count above the
+ * ring's capacity or beyond its free space, else as vxp_device_receive. */
 uint16_t vxp_device_receive(vxp_device* device, const uint8_t* bytes, uint32_t count, uint32_t* accepted);
 uint16_t vxp_device_receive_wait(vxp_device* device, const uint8_t* bytes, uint32_t count, uint32_t* accepted,
                                  uint32_t wait_ms);
 
 /* Moves what the port holds (as much as the ring takes) into the ring and runs one framing step.
- * 1 if not initialised or the port read failed (bytes read before the failure are kept), else 0. */
+ * 1 if not initialised, else 0. A failed port read keeps the bytes read before the failure and
+ * leaves last_packet_ok at 0, as a framing failure does. */
 uint16_t vxp_device_poll(vxp_device* device);
 
 /* One framing step: at most one packet event, handed to the callback of its descriptor set (during

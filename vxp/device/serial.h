@@ -13,8 +13,10 @@ extern "C" {
 /* An open port; the platform's handle lives inside. Null means "no port". */
 typedef struct vxp_serial_port vxp_serial_port;
 
-/* Writes the platform's device name of numbered port `port_number` (POSIX: "/dev/ttyS<n>")
- * into `name`; 1 if the name does not fit, else 0. */
+/* Writes the platform's device name of numbered port `port_number` into `name`. Ports are numbered
+ * as Windows numbers them, so one number names the same port everywhere: port n is COMn on Windows
+ * ("\\.\COMn") and /dev/ttyS<n-1> on POSIX systems (port 1: COM1, /dev/ttyS0). 1 for port 0
+ * (there is no COM0) or a name that does not fit, else 0. */
 uint16_t vxp_serial_port_name(uint32_t port_number, char* name, size_t name_size);
 
 /* Opens numbered port `port_number` (see vxp_serial_port_name); 1 if any step fails, else 0. */

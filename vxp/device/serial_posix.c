@@ -104,10 +104,11 @@ static int take_exclusive_use(int fd) {
 }
 
 uint16_t vxp_serial_port_name(uint32_t port_number, char* name, size_t name_size) {
-    if (name == NULL) {
+    /* Port n is the one Windows calls COMn; the terminal devices count from 0. */
+    if (name == NULL || port_number == 0) {
         return VXP_ERROR;
     }
-    int length = snprintf(name, name_size, "%s%u", VXP_SERIAL_NUMBERED_PREFIX, (unsigned)port_number);
+    int length = snprintf(name, name_size, "%s%u", VXP_SERIAL_NUMBERED_PREFIX, (unsigned)(port_number - 1u));
     return (length < 0 || (size_t)length >= name_size) ? VXP_ERROR : VXP_OK;
 }
 
