@@ -131,6 +131,50 @@ TEST_F(ObservationWriter, SiteRecordsOfEveryReceiver) {
                unknown_site_tail));
 }
 
+// The writer takes the header values it is given: texts cut to their fields, numbers in theirs.
+TEST_F(ObservationWriter, GivenHeaderValuesInTheirFields) {
+    one_epoch(1);
+    ObsHeaderValues values;
+    values.marker_name = std::string(58, 'M') + "-cut-off";
+    values.receiver_number = "5023K67889";
+    values.receiver_type = "A RECEIVER TYPE NAME, TOO LONG";
+    values.receiver_version = "5.45";
+    values.antenna_number = "4928353386";
+    values.antenna_type = "TRM59800.00     SCIS";
+    values.position_x = -2364337.4414;
+    values.position_y = 4870285.6211;
+    values.position_z = -3360809.6724;
+    values.antenna_height = 0.0765;
+    values.antenna_east = -0.5;
+    values.antenna_north = 100.25;
+    set_creation_time_source(fixed_creation_time);
+    testing::internal::CaptureStdout();
+    const WriterOutcome outcome = write_observation_file(1, store, values);
+    testing::internal::GetCapturedStdout();
+    set_creation_time_source(nullptr);
+    ASSERT_EQ(outcome.status, WriterOutcome::Status::written);
+    const std::vector<std::string> lines = read_lines(outcome.file_name);
+    ASSERT_GE(lines.size(), 9u);
+    EXPECT_EQ(lines[2], header(std::string(58, 'M') + "-c", "MARKER NAME"));
+    EXPECT_EQ(lines[5], header("5023K67889          A RECEIVER TYPE NAME5.45", "REC # / TYPE / VERS"));
+    EXPECT_EQ(lines[6], header("4928353386          TRM59800.00     SCIS", "ANT # / TYPE"));
+    EXPECT_EQ(lines[7], header(" -2364337.4414  4870285.6211 -3360809.6724", "APPROX POSITION XYZ"));
+    EXPECT_EQ(lines[8], header("        0.0765       -0.5000      100.2500", "ANTENNA: DELTA H/E/N"));
+}
+
+// Slot and frequency numbers that two digits cannot hold come only from damaged records: left out.
+TEST_F(ObservationWriter, GlonassSlotsThatDoNotFitTheirFieldsAreLeftOut) {
+    one_epoch(0);
+    store.glonass_ephemerides[0][3] = {make_glonass_ephemeris(3, -100, 0, kWeek)};
+    store.glonass_ephemerides[0][5] = {make_glonass_ephemeris(5, -9, 0, kWeek)};
+    store.glonass_ephemerides[0][7] = {make_glonass_ephemeris(7, 13, 0, kWeek)};
+    const ObsRun run = run_observation_writer(0, store);
+    ASSERT_EQ(run.outcome.status, WriterOutcome::Status::written);
+    const std::vector<std::string> slot_lines(run.lines.end() - 5, run.lines.end() - 3);
+    EXPECT_EQ(slot_lines, (std::vector<std::string>{header("", "GLONASS COD/PHS/BIS"),
+                                                    header("  2 R05 -9 R07 13", "GLONASS SLOT / FRQ #")}));
+}
+
 TEST_F(ObservationWriter, EpochLineCountsAndSeconds) {
     // 105 satellites (more than two digits): the count fills columns 33-35 after the flag.
     RawEpoch big;
