@@ -1,6 +1,8 @@
 #include "rinex/line.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -72,6 +74,23 @@ std::string compose_rinex_line(const std::vector<RinexLineItem>& items) {
     for (const RinexLineItem& item : items)
         builder.place(item.text, item.column);
     return std::string(builder.line());
+}
+
+std::string rinex_fixed_field(double value, int width, int decimals) {
+    char text[64];
+    int length = -1;
+    // Values of a few hundred digits are refused before they are printed.
+    if (std::isfinite(value) && std::fabs(value) < 1e30)
+        length = std::snprintf(text, sizeof text, "%*.*f", width, decimals, value);
+    if (length < 0 || length > width)
+        std::snprintf(text, sizeof text, "%*.*f", width, decimals, 0.0);
+    return text;
+}
+
+std::string rinex_integer_field(long value, int width) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%*ld", width, value);
+    return text;
 }
 
 namespace {

@@ -40,6 +40,13 @@ class RinexLineBuilder {
 
 std::string compose_rinex_line(const std::vector<RinexLineItem>& items);
 
+// A number right-aligned in a Fortran Fw.d field ("%<width>.<decimals>f"), so that a reader that
+// takes blanks as zeros reads the value meant. A value the field cannot hold (not finite, or too
+// wide) is written as zero, the field's "unknown", rather than pushing its neighbours aside.
+std::string rinex_fixed_field(double value, int width, int decimals);
+// An integer right-aligned in an Iw field; the caller's values fit the field.
+std::string rinex_integer_field(long value, int width);
+
 // Writes the line and a line feed; with `wrap`, every 80 characters go on a line of their own.
 // A remainder of at most one character is not written (so the blank that a 20-character label
 // leaves in column 81 is dropped). False when there is no file or a write fails.

@@ -10,7 +10,7 @@
 namespace {
 
 constexpr const char* kStation = "QRV_0";
-constexpr const char* kCountry = "USA_";
+constexpr const char* kCountry = "USA";
 constexpr int32_t kFixedSiteReceiver = 2;  // the receiver whose data set carries base-station records
 constexpr const char* kFixedSiteSource = "S_";
 constexpr const char* kReceiverSource = "R_";
@@ -19,8 +19,11 @@ constexpr const char* kNavigationType = "MN";
 constexpr const char* kObservationType = "MO";
 constexpr const char* kExtension = ".rnx";
 
-// Interval kept when no two epochs give a positive difference (a single epoch): "100000S_".
+// Interval kept when no two epochs give a positive difference (a single epoch).
 constexpr double kNoInterval = 100000.0;
+// The frequency field holds a two-digit count; a rate it cannot express is "unspecified".
+constexpr int kLargestCount = 99;
+constexpr const char* kUnspecifiedFrequency = "00U_";
 // Epoch times are binary fractions of decimal intervals (0.2 s is 0.2000000000000028 between
 // 100.0 and 100.2), so a quotient that should be whole can land just below it. Truncation is
 // applied after this relative allowance: 4.99999999999993 counts as 5, 6.67 stays 6.
@@ -53,7 +56,26 @@ double smallest_interval(const Sequence<RawEpoch>& epochs) {
     return smallest;
 }
 
+// Observations per second below one second ("10H_"), else the interval in seconds ("30S_"); a
+// single epoch, an interval of 100 s or more, or 100 and more per second: "00U_".
+std::string frequency_field(double interval) {
+    const bool per_second = interval < 1.0;
+    const int count = truncated_count(per_second ? 1.0 / interval : interval);
+    if (count > kLargestCount)
+        return kUnspecifiedFrequency;
+    char text[16];
+    if (per_second)
+        std::snprintf(text, sizeof text, "%02iH_", count);
+    else
+        std::snprintf(text, sizeof text, "%02iS_", count);
+    return text;
+}
+
 }  // namespace
+
+std::string rinex_station_name(int32_t receiver_index) {
+    return kStation + std::to_string(receiver_index) + kCountry;
+}
 
 std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const VxpDataStore& store) {
     if (!valid_receiver(receiver_index))
@@ -62,9 +84,8 @@ std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, con
     if (epochs.empty() || epochs[0].empty())
         return {};
 
-    std::string name = kStation;
-    name += std::to_string(receiver_index);
-    name += kCountry;
+    std::string name = rinex_station_name(receiver_index);
+    name += '_';
     name += receiver_index == kFixedSiteReceiver ? kFixedSiteSource : kReceiverSource;
 
     const RawObservation& first = epochs[0][0];
@@ -76,15 +97,8 @@ std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, con
     name += '_';
     name += kFilePeriod;
 
-    if (!is_navigation) {
-        const double interval = smallest_interval(epochs);
-        if (interval < 1.0) {
-            std::snprintf(text, sizeof text, "%02iH_", truncated_count(1.0 / interval));
-        } else {
-            std::snprintf(text, sizeof text, "%02iS_", truncated_count(interval));
-        }
-        name += text;
-    }
+    if (!is_navigation)
+        name += frequency_field(smallest_interval(epochs));
     name += is_navigation ? kNavigationType : kObservationType;
     name += kExtension;
     return name;

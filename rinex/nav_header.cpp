@@ -20,6 +20,9 @@ namespace {
 // A navigation file name is at least "QRV_0" + index + "USA_R_" + 11 time digits + "_00U_MN.rnx".
 constexpr std::size_t kMinNavigationNameLength = 34;
 constexpr int kIonoPrecision = 4;  // "% .4e"
+// The records are those of RINEX 3.04 (three GLONASS orbit lines, which 3.05 extends to four), and
+// the file says so: every reader, old or new, then reads each record as written.
+constexpr const char* kFormatVersion = "3.04";
 
 // Header columns (1-based); every label starts in RINEX_LABEL_COLUMN.
 constexpr int32_t kVersionColumn = 6;
@@ -89,7 +92,7 @@ std::string iono_line(const char* name, const double* terms, int count) {
 std::vector<std::string> header_lines(int32_t receiver_index, const VxpDataStore& store) {
     std::vector<std::string> lines;
     lines.push_back(header_label_line(
-        {{"3.05", kVersionColumn}, {"N: GNSS NAV DATA", kFileTypeColumn}, {"MIXED", kSystemColumn}},
+        {{kFormatVersion, kVersionColumn}, {"N: GNSS NAV DATA", kFileTypeColumn}, {"MIXED", kSystemColumn}},
         "RINEX VERSION / TYPE"));
     lines.push_back(header_label_line(
         {{run_settings.version_text, 1}, {"N/A", kRunByColumn}, {rinex_creation_stamp(), kDateColumn}},

@@ -38,6 +38,7 @@ constexpr double kGalileoBgdE5bE1 = 0.0;
 constexpr double kSecondsPerDay = 86400.0;
 constexpr uint32_t kSecondsPerDayU32 = 86400u;
 constexpr double kMoscowMinusUtcSeconds = 10800.0;
+constexpr uint32_t kMoscowMinusUtcSecondsU32 = 10800u;
 constexpr double kHalfDaySeconds = 43200.0;
 constexpr double kMetresPerKilometre = 1000.0;
 
@@ -185,15 +186,30 @@ double glonass_epoch_seconds(const GlonassEphemeris& e) {
     return epoch;
 }
 
+double glonass_frame_time(const GlonassEphemeris& e) {
+    const double epoch = glonass_epoch_seconds(e);
+    // Seconds of the epoch's own week, which is where a reader places it (from its calendar date).
+    const double epoch_of_week = epoch - std::floor(epoch / SECONDS_PER_WEEK) * SECONDS_PER_WEEK;
+    const double epoch_of_day = std::fmod(epoch_of_week, kSecondsPerDay);
+    // tk: seconds of the Moscow day at which the frame began; its UTC time of day, 0-86399.
+    const uint32_t tk_of_day = e.tk % kSecondsPerDayU32;
+    const uint32_t frame_of_day =
+        (tk_of_day + kSecondsPerDayU32 - kMoscowMinusUtcSecondsU32) % kSecondsPerDayU32;
+    // The frame is transmitted close to the reference time: the same time of day on the nearest day.
+    double offset = static_cast<double>(frame_of_day) - epoch_of_day;
+    if (offset >= kHalfDaySeconds)
+        offset -= kSecondsPerDay;
+    if (offset < -kHalfDaySeconds)
+        offset += kSecondsPerDay;
+    return epoch_of_week + offset;
+}
+
 std::string glonass_record_text(const GlonassEphemeris& e) {
     RecordLayout record("R", e.satellite_id, gps_to_calendar(glonass_epoch_seconds(e), e.week_number));
-    // Seconds of the week: unsigned 32-bit like the fields it is made of.
-    const uint32_t message_frame_time =
-        static_cast<uint32_t>(day_count_of(e.time_of_week)) * kSecondsPerDayU32 + e.tk;
     // The clock bias is written as -tau_n; a zero bias prints as 0, not as -0.
     record.value(0.0 - e.tau_n);
     record.value(e.gamma);
-    record.value(static_cast<double>(message_frame_time));
+    record.value(glonass_frame_time(e));
 
     record.value(e.x / kMetresPerKilometre);
     record.value(static_cast<double>(e.vx) / kMetresPerKilometre);

@@ -32,7 +32,7 @@ std::string format_signed_scientific(double value, int precision);
 // GPS user range accuracy index to metres.
 double ura_index_to_metres(int index);
 
-// The receiver's ephemerides in file order: GPS slots 0-31, Galileo slots 0-35, GLONASS slots
+// The receiver's ephemerides in file order: GPS slots 0-32, Galileo slots 0-36, GLONASS slots
 // 0-31; within a slot in arrival order, a record repeating its predecessor's orbit left out.
 std::vector<EphemerisRef> build_ephemeris_list(int32_t receiver_index, const VxpDataStore& store);
 
@@ -43,3 +43,6 @@ std::string glonass_record_text(const GlonassEphemeris& record);
 
 // GPS seconds of week (of the record's own week) of a GLONASS ephemeris reference time.
 double glonass_epoch_seconds(const GlonassEphemeris& record);
+// The message frame time: the instant whose UTC time of day is tk - 3 h nearest the record's epoch,
+// in seconds of the week in which that epoch falls (below 0 or past a week near a week change).
+double glonass_frame_time(const GlonassEphemeris& record);

@@ -1,4 +1,4 @@
-// RINEX 3.05 mixed navigation file of one receiver: header, GPS, Galileo and GLONASS records.
+// RINEX 3.04 mixed navigation file of one receiver: header, GPS, Galileo and GLONASS records.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -14,7 +15,7 @@
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
 #include "rinex/obs_output.h"
-#include "rinex/obs_site_search.h"
+#include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
 
 namespace {
@@ -37,18 +38,11 @@ constexpr int kStrongestDigit = 9;
 // Epoch line: "> yyyy mm dd hh mm s.sssssss", epoch flag in column 32, satellite count after it.
 constexpr int32_t kEpochFlagColumn = 32;
 constexpr int kEpochSecondDecimals = 7;
-constexpr uint32_t kTwoDigitCount = 100;  // counts from here on take the whole I3 field, 33-35
+constexpr std::size_t kCountWidth = 3;  // I3 in columns 33-35, after the flag
 // New-site event: flag 3 in column 32, the number of header lines that follow in column 35.
 constexpr int32_t kEventCountColumn = 35;
 constexpr int32_t kCommentColumn = 11;
-constexpr int32_t kMarkerColumn = 1;
-constexpr int32_t kPositionXColumn = 2;
-constexpr int32_t kPositionYColumn = 16;
-constexpr int32_t kPositionZColumn = 30;
-constexpr int32_t kAntennaHeightColumn = 9;
-constexpr int32_t kAntennaEastColumn = 23;
-constexpr int32_t kAntennaNorthColumn = 37;
-// Constellation identifiers with a letter are 1-4; the header has stopped the file for others.
+// Constellation identifiers with a letter are 1-4; the header has left out every other one.
 constexpr std::size_t kConstellationSlots = 5;
 constexpr int16_t kNotListed = -1;
 
@@ -129,8 +123,8 @@ class EpochWriter {
         slots_.assign(widest, nullptr);
     }
 
-    bool write_event(const BaseStationInfo& site) {
-        char text[512];
+    // The new-site event: flag 3 and the site records of the new site, then a comment.
+    bool write_event(const ObsHeaderValues& site) {
         line_.clear();
         line_.place(">", 1);
         line_.place("3", kEpochFlagColumn);
@@ -138,25 +132,26 @@ class EpochWriter {
         if (!out_.write(line_.line(), true))
             return false;
         line_.clear();
-        line_.place(number_.integer(site.station_id), kMarkerColumn);
-        if (!labelled("MARKER NAME"))
+        if (!out_.write(marker_name_record(site), true) || !out_.write(approx_position_record(site), true) ||
+            !out_.write(antenna_delta_record(site), true)) {
             return false;
-        std::snprintf(text, sizeof text, "% .4f", site.ecef_x);
-        line_.place(text, kPositionXColumn);
-        std::snprintf(text, sizeof text, "% .4f", site.ecef_y);
-        line_.place(text, kPositionYColumn);
-        std::snprintf(text, sizeof text, "% .4f", site.ecef_z);
-        line_.place(text, kPositionZColumn);
-        if (!labelled("APPROX POSITION XYZ"))
-            return false;
-        std::snprintf(text, sizeof text, "%.4f", static_cast<double>(site.antenna_height));
-        line_.place(text, kAntennaHeightColumn);
-        line_.place("0.0000", kAntennaEastColumn);
-        line_.place("0.0000", kAntennaNorthColumn);
-        if (!labelled("ANTENNA: DELTA H/E/N"))
-            return false;
+        }
         line_.place("--> THIS IS THE START OF A NEW SITE <--", kCommentColumn);
         return labelled("COMMENT");
+    }
+
+    // Satellites with at least one observation the header lists a type for.
+    uint32_t count_satellites(const RawObservation* sorted, std::size_t count) const {
+        uint32_t satellites = 0;
+        for (std::size_t i = 0; i < count;) {
+            bool listed = false;
+            std::size_t j = i;
+            for (; j < count && same_satellite(sorted[i], sorted[j]); ++j)
+                listed = listed || is_listed(sorted[j]);
+            satellites += listed ? 1 : 0;
+            i = j;
+        }
+        return satellites;
     }
 
     bool write_epoch_line(const RawObservation& first, uint32_t satellites) {
@@ -171,10 +166,13 @@ class EpochWriter {
         epoch_text_.append(number_.fixed(t.second, kEpochSecondDecimals));
         line_.clear();
         line_.place(epoch_text_, 1);
-        // "0 n" with the count in columns 34-35; a three-digit count fills columns 33-35.
-        epoch_text_.assign(satellites < kTwoDigitCount ? "0 " : "0");
-        epoch_text_.append(number_.integer(static_cast<int>(satellites)));
-        line_.place(epoch_text_, kEpochFlagColumn);
+        // The flag, then the count right-aligned in columns 33-35: "0  5", "0 27", "0105".
+        const std::string_view count = number_.integer(static_cast<int>(satellites));
+        char flag_and_count[16] = {'0', ' ', ' ', ' '};
+        const std::size_t start = 1 + kCountWidth - std::min(count.size(), kCountWidth);
+        const std::size_t copied = std::min(count.size(), sizeof flag_and_count - start);
+        std::memcpy(flag_and_count + start, count.data(), copied);
+        line_.place(std::string_view(flag_and_count, start + copied), kEpochFlagColumn);
         return out_.write(line_.line(), true);
     }
 
@@ -185,10 +183,8 @@ class EpochWriter {
             std::size_t end = begin + 1;
             while (end < count && same_satellite(sorted[begin], sorted[end]))
                 ++end;
-            if (sorted[begin].gnss_id != 0 && sorted[begin].gnss_id < kConstellationSlots &&
-                !write_satellite(sorted + begin, sorted + end)) {
+            if (!write_satellite(sorted + begin, sorted + end))
                 return false;
-            }
             begin = end;
         }
         return true;
@@ -199,6 +195,10 @@ class EpochWriter {
         return a.gnss_id == b.gnss_id && a.satellite_id == b.satellite_id;
     }
 
+    bool is_listed(const RawObservation& o) const {
+        return o.gnss_id < kConstellationSlots && positions_[o.gnss_id][o.signal_id] != kNotListed;
+    }
+
     bool labelled(std::string_view label) {
         line_.place(label, RINEX_LABEL_COLUMN);
         const bool written = out_.write(line_.line(), true);
@@ -206,8 +206,12 @@ class EpochWriter {
         return written;
     }
 
+    // The satellite's line; none when the header lists none of its observations (constellation 0,
+    // or one left out of the file).
     bool write_satellite(const RawObservation* begin, const RawObservation* end) {
         const uint8_t constellation = begin->gnss_id;
+        if (constellation >= kConstellationSlots)
+            return true;
         const auto& positions = positions_[constellation];
         std::size_t used = 0;
         for (const RawObservation* o = begin; o != end; ++o) {
@@ -217,6 +221,8 @@ class EpochWriter {
             slots_[static_cast<std::size_t>(position)] = o;  // a repeated signal: the later one wins
             used = std::max(used, static_cast<std::size_t>(position) + 1);
         }
+        if (used == 0)
+            return true;
         line_.clear();
         epoch_text_.assign(letters_[constellation]);
         epoch_text_.append(number_.integer(begin->satellite_id, 2));
@@ -374,22 +380,22 @@ int32_t find_base_station_record(double time_of_week, uint32_t week_number, int3
     for (;;) {
         const int64_t next = static_cast<int64_t>(index) + 1;
         if (next < 0 || next >= static_cast<int64_t>(sites.size()))
-            return -1;
-        const BaseStationInfo& site = sites[static_cast<std::size_t>(next)];
-        if (!(epoch_time > site.time_of_week + static_cast<double>(site.week_number) * SECONDS_PER_WEEK)) {
             return index;
-        }
+        const BaseStationInfo& site = sites[static_cast<std::size_t>(next)];
+        // A later record, or one without a usable time (NaN), ends the run.
+        if (!(site.time_of_week + static_cast<double>(site.week_number) * SECONDS_PER_WEEK <= epoch_time))
+            return index;
         index = static_cast<int32_t>(next);
     }
 }
 
 bool write_observation_epochs(ObsOutput& out, int32_t receiver_index, const VxpDataStore& store,
-                              const SignalPresence& signals) {
+                              const SignalPresence& signals, const ObsHeaderValues& header_values) {
     EpochWriter writer(out, signals);
     const Sequence<BaseStationInfo>& sites = store.base_station_records();
-    const bool fixed_site = receiver_index == OBS_FIXED_SITE_RECEIVER;
-    const SiteSearch site_search(store);
-    int32_t site_in_force = 0;
+    const bool fixed_site = receiver_index == OBS_FIXED_SITE_RECEIVER && !sites.empty();
+    // The record the header describes; each epoch then takes the latest record at or before it.
+    int32_t site_in_force = fixed_site ? header_site_index(store) : -1;
     std::vector<RawObservation> sorted;
     for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
         // An epoch in order already is written from the store as it is, without a copy.
@@ -400,20 +406,23 @@ bool write_observation_epochs(ObsOutput& out, int32_t receiver_index, const VxpD
         const std::size_t count = ordered ? epoch.size() : sorted.size();
         if (count == 0)
             continue;
-        const uint32_t satellites = count_satellites(observations, count);
         const RawObservation& first = observations[0];
         if (fixed_site) {
-            const int32_t found = site_search.find(first.time_of_week, first.week_number, site_in_force);
-            if (found > 0) {
+            const int32_t found =
+                find_base_station_record(first.time_of_week, first.week_number, site_in_force, store);
+            if (found != site_in_force) {
                 const BaseStationInfo& old_site = sites[static_cast<std::size_t>(site_in_force)];
                 const BaseStationInfo& found_site = sites[static_cast<std::size_t>(found)];
                 site_in_force = found;
-                if (new_site(old_site, found_site) && !writer.write_event(found_site))
+                if (new_site(old_site, found_site) &&
+                    !writer.write_event(with_base_station(header_values, found_site)))
                     return false;
             }
         }
-        if (!writer.write_epoch_line(first, satellites) || !writer.write_data_lines(observations, count))
+        if (!writer.write_epoch_line(first, writer.count_satellites(observations, count)) ||
+            !writer.write_data_lines(observations, count)) {
             return false;
+        }
     }
     return true;
 }

@@ -1,10 +1,12 @@
 // The observation file of one receiver: opening and closing it, its header, and the messages
 // and outcomes of every way it can end. The epoch records are in obs_epochs.cpp.
+#include <algorithm>
 #include <array>
 #include <bitset>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "rinex/line.h"
 #include "rinex/naming.h"
 #include "rinex/obs_output.h"
+#include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
 
 namespace {
@@ -32,20 +35,11 @@ constexpr int32_t kRunByColumn = 21;
 constexpr int32_t kDateColumn = 41;
 constexpr int32_t kObserverColumn = 1;
 constexpr int32_t kAgencyColumn = 21;
-constexpr int32_t kMarkerColumn = 1;
-constexpr int32_t kPositionXColumn = 2;
-constexpr int32_t kPositionYColumn = 16;
-constexpr int32_t kPositionZColumn = 30;
-constexpr int32_t kAntennaHeightColumn = 9;
-constexpr int32_t kAntennaEastColumn = 23;
-constexpr int32_t kAntennaNorthColumn = 37;
+constexpr int32_t kMarkerTypeColumn = 1;
 // TIME OF FIRST OBS: 5I6, F13.7, 5X, A3.
-constexpr int32_t kFirstYearColumn = 1;
-constexpr int32_t kFirstMonthColumn = 9;
-constexpr int32_t kFirstDayColumn = 15;
-constexpr int32_t kFirstHourColumn = 21;
-constexpr int32_t kFirstMinuteColumn = 27;
-constexpr int32_t kFirstSecondColumn = 32;
+constexpr int kDateFieldWidth = 6;
+constexpr int kSecondFieldWidth = 13;
+constexpr int kSecondDecimals = 7;
 constexpr int32_t kTimeSystemColumn = 49;
 // SYS / # / OBS TYPES: A1, 2X, I3, 13(1X, A3); continuation lines leave columns 1-6 blank.
 constexpr int32_t kTypeCountColumn = 4;
@@ -54,21 +48,20 @@ constexpr int32_t kTypeStep = 4;
 constexpr std::size_t kTypesPerLine = 13;
 // SYS / PHASE SHIFT: A1, 1X, A3.
 constexpr int32_t kPhaseTypeColumn = 3;
-// GLONASS SLOT / FRQ #: I3, 1X, 8(A1, I2.2, 1X, I2, 1X).
-constexpr int32_t kSlotCountColumn = 2;
+// GLONASS SLOT / FRQ #: I3, 1X, 8(A1, I2.2, 1X, I2, 1X); continuation lines leave columns 1-4 blank.
+constexpr int kSlotCountWidth = 3;
 constexpr int32_t kFirstSlotColumn = 5;
 constexpr int32_t kFirstFrequencyColumn = 9;
+constexpr int kFrequencyWidth = 2;
 constexpr int32_t kSlotStep = 7;
 constexpr std::size_t kSlotsPerLine = 8;
+// What the two-digit fields hold: slot numbers 0-99, frequency numbers -9 to 99.
+constexpr int32_t kLargestSlot = 99;
+constexpr int32_t kSmallestFrequency = -9;
+constexpr int32_t kLargestFrequency = 99;
 
 constexpr const char* kMovingMarker = "GROUND_CRAFT";
 constexpr const char* kFixedMarker = "GEODETIC";
-
-std::string format(const char* pattern, double value) {
-    char text[512];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
 
 std::string format(const char* pattern, int value) {
     char text[32];
@@ -96,6 +89,8 @@ class HeaderLines {
         builder_.clear();
         return written;
     }
+    // A record composed elsewhere.
+    bool record(const std::string& line) { return out_.write(line, true); }
 
   private:
     ObsOutput& out_;
@@ -105,53 +100,84 @@ class HeaderLines {
 // How the header ended: complete, stopped by its content, or stopped by a failed write.
 enum class HeaderEnd { complete, content_error, write_error };
 
-bool write_site_lines(HeaderLines& lines, const BaseStationInfo& site) {
-    return lines.at(kMarkerColumn, std::to_string(site.station_id)).label("MARKER NAME") &&
-           lines.at(kPositionXColumn, format("% .4f", site.ecef_x))
-               .at(kPositionYColumn, format("% .4f", site.ecef_y))
-               .at(kPositionZColumn, format("% .4f", site.ecef_z))
-               .label("APPROX POSITION XYZ") &&
-           lines.at(kAntennaHeightColumn, format("%.4f", static_cast<double>(site.antenna_height)))
-               .at(kAntennaEastColumn, "0.0000")
-               .at(kAntennaNorthColumn, "0.0000")
-               .label("ANTENNA: DELTA H/E/N");
+bool write_site_records(HeaderLines& lines, const ObsHeaderValues& values, bool fixed_site) {
+    return lines.record(marker_name_record(values)) &&
+           lines.at(kMarkerTypeColumn, fixed_site ? kFixedMarker : kMovingMarker).label("MARKER TYPE") &&
+           lines.at(kObserverColumn, "Observer").at(kAgencyColumn, "Agency").label("OBSERVER / AGENCY") &&
+           lines.record(receiver_record(values)) && lines.record(antenna_type_record(values)) &&
+           lines.record(approx_position_record(values)) && lines.record(antenna_delta_record(values));
 }
 
 bool write_first_time_line(HeaderLines& lines, const RawObservation& first) {
     const CalendarTime t = gps_to_calendar(first.time_of_week, first.week_number);
-    return lines.at(kFirstYearColumn, format("%i", t.year))
-        .at(kFirstMonthColumn, format("%02i", t.month))
-        .at(kFirstDayColumn, format("%02i", t.day))
-        .at(kFirstHourColumn, format("%02i", t.hour))
-        .at(kFirstMinuteColumn, format("%02i", t.minute))
-        .at(kFirstSecondColumn, format("%02.7f", t.second))
-        .at(kTimeSystemColumn, "GPS")
-        .label("TIME OF FIRST OBS");
+    std::string fields;
+    for (int part : {t.year, t.month, t.day, t.hour, t.minute})
+        fields += rinex_integer_field(part, kDateFieldWidth);
+    fields += rinex_fixed_field(t.second, kSecondFieldWidth, kSecondDecimals);
+    return lines.at(1, fields).at(kTimeSystemColumn, "GPS").label("TIME OF FIRST OBS");
 }
 
-// The letter and the codes of one constellation, or the error line when a table has no row.
+// "Warning: 3 observations left out: VXP signal 255 has no RINEX observation code."
+std::string left_out_text(uint64_t count, const char* what, std::size_t id, const char* missing) {
+    return "Warning: " + std::to_string(count) + (count == 1 ? " observation" : " observations") +
+           " left out: VXP " + what + " " + std::to_string(id) + " has no RINEX " + missing + ".";
+}
+
+// Leaves out of `signals` the constellations without a RINEX letter and the signals without a
+// RINEX code, and says once for each how many observations the file goes without.
+void leave_out_unmapped(int32_t receiver_index, const VxpDataStore& store, SignalPresence& signals) {
+    std::array<bool, 256> no_letter{};
+    std::array<bool, 256> no_code{};
+    bool any = false;
+    for (auto entry = signals.begin(); entry != signals.end();) {
+        std::vector<uint8_t>& list = entry->second;
+        if (!vxp_constellation_letters.contains(entry->first)) {
+            no_letter[entry->first] = any = true;
+            list.clear();
+        }
+        std::erase_if(list, [&](uint8_t signal) {
+            if (vxp_signal_codes.contains(signal))
+                return false;
+            no_code[signal] = any = true;
+            return true;
+        });
+        entry = list.empty() ? signals.erase(entry) : std::next(entry);
+    }
+    if (!any)
+        return;
+    std::array<uint64_t, 256> by_constellation{};
+    std::array<uint64_t, 256> by_signal{};
+    for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
+        for (const RawObservation& o : epoch) {
+            if (o.gnss_id == 0)
+                continue;
+            if (no_letter[o.gnss_id])
+                ++by_constellation[o.gnss_id];
+            else if (no_code[o.signal_id])
+                ++by_signal[o.signal_id];
+        }
+    }
+    for (std::size_t id = 0; id < by_constellation.size(); ++id) {
+        if (by_constellation[id] != 0)
+            log_line(left_out_text(by_constellation[id], "constellation", id, "system letter"));
+    }
+    for (std::size_t id = 0; id < by_signal.size(); ++id) {
+        if (by_signal[id] != 0)
+            log_line(left_out_text(by_signal[id], "signal", id, "observation code"));
+    }
+}
+
+// The letter and the codes of one constellation; every one has its table rows by now.
 struct ConstellationCodes {
     std::string letter;
     std::vector<std::string> codes;
-    const char* error = nullptr;
 };
 
 ConstellationCodes lookup_codes(uint8_t constellation, const std::vector<uint8_t>& signals) {
     ConstellationCodes result;
-    const auto letter = vxp_constellation_letters.find(constellation);
-    if (letter == vxp_constellation_letters.end()) {
-        result.error = "ERROR: Failed to map VXP constellation to RINEX code!";
-        return result;
-    }
-    result.letter = letter->second;
-    for (uint8_t signal : signals) {
-        const auto code = vxp_signal_codes.find(signal);
-        if (code == vxp_signal_codes.end()) {
-            result.error = "ERROR: Failed to map VXP signal code to RINEX code!";
-            return result;
-        }
-        result.codes.push_back(code->second);
-    }
+    result.letter = vxp_constellation_letters.at(constellation);
+    for (uint8_t signal : signals)
+        result.codes.push_back(vxp_signal_codes.at(signal));
     return result;
 }
 
@@ -176,37 +202,38 @@ bool write_observation_types(HeaderLines& lines, const ConstellationCodes& syste
 }
 
 // Observation types and phase shifts of every constellation, in that order.
-HeaderEnd write_signal_lines(HeaderLines& lines, const SignalPresence& signals) {
+bool write_signal_lines(HeaderLines& lines, const SignalPresence& signals) {
     std::vector<ConstellationCodes> systems;
     for (const auto& [constellation, list] : signals) {
-        ConstellationCodes system = lookup_codes(constellation, list);
-        if (system.error != nullptr) {
-            log_line(system.error);
-            return HeaderEnd::content_error;
-        }
-        if (!write_observation_types(lines, system))
-            return HeaderEnd::write_error;
-        systems.push_back(std::move(system));
+        systems.push_back(lookup_codes(constellation, list));
+        if (!write_observation_types(lines, systems.back()))
+            return false;
     }
     for (const ConstellationCodes& system : systems) {
         for (const std::string& code : system.codes) {
-            if (!lines.at(1, system.letter).at(kPhaseTypeColumn, "L" + code).label("SYS / PHASE SHIFT")) {
-                return HeaderEnd::write_error;
-            }
+            if (!lines.at(1, system.letter).at(kPhaseTypeColumn, "L" + code).label("SYS / PHASE SHIFT"))
+                return false;
         }
     }
-    return HeaderEnd::complete;
+    return true;
 }
 
-bool write_glonass_lines(HeaderLines& lines, const GlonassSlots& slots) {
+bool fits_slot_fields(const std::pair<int32_t, int32_t>& slot) {
+    return slot.second <= kLargestSlot && slot.first >= kSmallestFrequency && slot.first <= kLargestFrequency;
+}
+
+bool write_glonass_lines(HeaderLines& lines, GlonassSlots slots) {
     if (!lines.label("GLONASS COD/PHS/BIS"))
         return false;
+    // A number a two-digit field cannot hold comes only from a damaged record: left out.
+    std::erase_if(slots, [](const auto& slot) { return !fits_slot_fields(slot); });
     for (std::size_t k = 0; k < slots.size(); ++k) {
         const int32_t place = static_cast<int32_t>(k % kSlotsPerLine);
         if (k == 0)
-            lines.at(kSlotCountColumn, std::to_string(slots.size()));
+            lines.at(1, rinex_integer_field(static_cast<long>(slots.size()), kSlotCountWidth));
         lines.at(kFirstSlotColumn + kSlotStep * place, format("R%02i", slots[k].second))
-            .at(kFirstFrequencyColumn + kSlotStep * place, format("%i", slots[k].first));
+            .at(kFirstFrequencyColumn + kSlotStep * place,
+                rinex_integer_field(slots[k].first, kFrequencyWidth));
         const bool line_full = place == static_cast<int32_t>(kSlotsPerLine) - 1;
         if ((line_full || k + 1 == slots.size()) && !lines.label("GLONASS SLOT / FRQ #"))
             return false;
@@ -215,9 +242,8 @@ bool write_glonass_lines(HeaderLines& lines, const GlonassSlots& slots) {
 }
 
 HeaderEnd write_header(ObsOutput& out, int32_t receiver_index, const VxpDataStore& store,
-                       SignalPresence& signals) {
+                       const ObsHeaderValues& values, SignalPresence& signals) {
     HeaderLines lines(out);
-    const bool fixed_site = receiver_index == OBS_FIXED_SITE_RECEIVER;
     const bool opening_written =
         lines.at(kVersionColumn, kFormatVersion)
             .at(kFileTypeColumn, "OBSERVATION DATA")
@@ -227,27 +253,20 @@ HeaderEnd write_header(ObsOutput& out, int32_t receiver_index, const VxpDataStor
             .at(kRunByColumn, "N/A")
             .at(kDateColumn, rinex_creation_stamp())
             .label("PGM / RUN BY / DATE") &&
-        lines.at(kObserverColumn, "Observer").at(kAgencyColumn, "Agency").label("OBSERVER / AGENCY") &&
-        lines.at(kMarkerColumn, fixed_site ? kFixedMarker : kMovingMarker).label("MARKER TYPE");
+        write_site_records(lines, values, receiver_index == OBS_FIXED_SITE_RECEIVER) &&
+        write_first_time_line(lines, store.receiver_raw_epochs(receiver_index)[0][0]);
     if (!opening_written)
         return HeaderEnd::write_error;
 
-    const Sequence<BaseStationInfo>& sites = store.base_station_records();
-    if (fixed_site && !sites.empty() && !write_site_lines(lines, sites[0]))
-        return HeaderEnd::write_error;
-    if (!write_first_time_line(lines, store.receiver_raw_epochs(receiver_index)[0][0])) {
-        return HeaderEnd::write_error;
-    }
-
     signals = collect_signals_present(receiver_index, store);
+    leave_out_unmapped(receiver_index, store, signals);
     if (signals.empty()) {
         log_line("ERROR: Signal map could not be generated from VXP data for GNSS" +
                  std::to_string(receiver_index) + "!");
         return HeaderEnd::content_error;
     }
-    const HeaderEnd signal_end = write_signal_lines(lines, signals);
-    if (signal_end != HeaderEnd::complete)
-        return signal_end;
+    if (!write_signal_lines(lines, signals))
+        return HeaderEnd::write_error;
     if (!write_glonass_lines(lines, collect_glonass_slots(receiver_index, store)))
         return HeaderEnd::write_error;
     return lines.label("END OF HEADER") ? HeaderEnd::complete : HeaderEnd::write_error;
@@ -308,6 +327,11 @@ GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& s
 }
 
 WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store) {
+    return write_observation_file(receiver_index, store, observation_header_values(receiver_index, store));
+}
+
+WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store,
+                                     const ObsHeaderValues& header_values) {
     WriterOutcome outcome;
     const std::string name = make_rinex_file_name(false, receiver_index, store);
     if (name.size() < kShortestFileName) {
@@ -326,7 +350,7 @@ WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore&
     log_line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index) + "... ");
 
     SignalPresence signals;
-    const HeaderEnd header_end = write_header(out, receiver_index, store, signals);
+    const HeaderEnd header_end = write_header(out, receiver_index, store, header_values, signals);
     if (header_end == HeaderEnd::content_error) {
         const int error = close_file(out);
         if (error != 0)
@@ -335,7 +359,7 @@ WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore&
         return outcome;
     }
     if (header_end == HeaderEnd::complete)
-        write_observation_epochs(out, receiver_index, store, signals);
+        write_observation_epochs(out, receiver_index, store, signals, header_values);
     const int error = close_file(out);
     if (error != 0)
         return file_error(name, error);

@@ -24,9 +24,7 @@ struct ObsOutput {
     }
 };
 
-// The fixed site: its data set carries the base-station records and its file is a static one.
-inline constexpr int32_t OBS_FIXED_SITE_RECEIVER = 2;
-
-// The epoch records after the header; false when a write failed (reason in out.error).
+// The epoch records after the header; false when a write failed (reason in out.error). The
+// new-site events of the fixed site keep `header_values` but for the station, position and height.
 bool write_observation_epochs(ObsOutput& out, int32_t receiver_index, const VxpDataStore& store,
-                              const SignalPresence& signals);
+                              const SignalPresence& signals, const ObsHeaderValues& header_values);

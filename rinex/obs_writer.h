@@ -7,9 +7,13 @@
 #include <vector>
 
 #include "driver/writer_outcome.h"
+#include "rinex/obs_site.h"
 #include "store/vxp_data_store.h"
 
+// The file with the header values the log gives (observation_header_values), or with the values given.
 WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store);
+WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store,
+                                     const ObsHeaderValues& header_values);
 
 // Constellation identifier (ascending) -> its signal identifiers in order of first occurrence.
 using SignalPresence = std::map<uint8_t, std::vector<uint8_t>>;
@@ -24,7 +28,8 @@ GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& s
 // (equal keys in arrival order); returns the number of satellites outside constellation 0.
 uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted);
 
-// The last base-station record from start_index on whose time is before the epoch time,
-// provided a record at or after the epoch time follows it; -1 when the records run out first.
+// The base-station record in force at an epoch: from start_index on, the last record of the run
+// whose times are at or before the epoch time (start_index itself when the next record is later,
+// or when no record follows it).
 int32_t find_base_station_record(double time_of_week, uint32_t week_number, int32_t start_index,
                                  const VxpDataStore& store);

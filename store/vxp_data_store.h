@@ -15,8 +15,10 @@
 #include "vxp/records/sensor_records.h"
 
 inline constexpr int kReceiverCount = 5;
-inline constexpr int kGpsSlots = 32;
-inline constexpr int kGalileoSlots = 36;
+// Ephemeris slots, one per satellite number: GPS satellites count 1-32 and Galileo 1-36, so their
+// slots run to the highest number; GLONASS slots run 0-31.
+inline constexpr int kGpsSlots = 33;
+inline constexpr int kGalileoSlots = 37;
 inline constexpr int kGlonassSlots = 32;
 inline constexpr std::size_t kRawPacketCopySize = 264;
 

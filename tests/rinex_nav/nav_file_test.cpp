@@ -20,7 +20,7 @@ using namespace nav_test;
 using Lines = std::vector<std::string>;
 
 const std::string kVersionLine =
-    "     3.05           N: GNSS NAV DATA    MIXED               RINEX VERSION / TYPE";
+    "     3.04           N: GNSS NAV DATA    MIXED               RINEX VERSION / TYPE";
 const std::string kProgramLine =
     "kelvartix V1.1      N/A                 20180731 012000 UTC PGM / RUN BY / DATE ";
 const std::string kLeap18Line =
@@ -192,6 +192,23 @@ TEST_F(NavFileTest, GpsThenGalileoThenGlonassSlotsAscending) {
             codes.push_back(lines[i].substr(0, 3));
     }
     EXPECT_EQ(codes, (std::vector<std::string>{"G01", "G03", "E01", "E02", "R01", "R05"}));
+}
+
+// GPS satellites count 1-32 and Galileo 1-36: the highest numbers have their records too.
+TEST_F(NavFileTest, HighestGpsAndGalileoSatelliteNumbers) {
+    GpsEphemeris g32 = gps_g01();
+    g32.satellite_id = 32;
+    GalileoEphemeris e36 = galileo_e02();
+    e36.satellite_id = 36;
+    NavLog log;
+    log.galileo(e36).gps(g32);
+    ASSERT_TRUE(write(log));
+    Lines g32_lines = kG01Lines;
+    g32_lines[0].replace(0, 3, "G32");
+    Lines e36_lines = kE02Lines;
+    e36_lines[0].replace(0, 3, "E36");
+    EXPECT_EQ(read_lines(kNavName0),
+              concat({{kVersionLine, kProgramLine, kLeap18Line, kEndLine}, g32_lines, e36_lines}));
 }
 
 // A, A, B, A gives A, B, A; a copy that differs only in its time stamp, flags or spare bytes is

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -104,15 +105,42 @@ TEST(GlonassRecord, SignedFrequencyHealthAgeAndPosition) {
     EXPECT_EQ(lines.at(3).substr(61), " 3.000000000000e+00");
 }
 
-TEST(GlonassRecord, MessageFrameTimeInUnsigned32BitSeconds) {
-    GlonassEphemeris e = glonass_r05();
-    e.week_number = 2000;
-    e.time_of_week = 86400.0 + 34000.0;  // day 1
-    e.tb = 45000;
-    e.tk = 34200;
-    EXPECT_EQ(file_lines(glonass_record_text(e)).at(0).substr(61), " 1.206000000000e+05");
-    e.tk = 0xFFFFFFFFu;  // wraps around: 86400 + 2^32 - 1
-    EXPECT_EQ(file_lines(glonass_record_text(e)).at(0).substr(61), " 8.639900000000e+04");
+struct FrameCase {
+    double time_of_week;  // the record's time stamp, week 2000 (from 2018-05-06)
+    uint32_t tb;          // reference time, Moscow time of day
+    uint32_t tk;          // frame start, Moscow time of day
+    const char* first_line;
+};
+
+// The message frame time is tk - 3 h, the UTC time of day, on the day nearest the epoch and in
+// seconds of the epoch's own week: across UTC midnight (03:00 Moscow time) and a week change it
+// can fall on the day or week before or after, below 0 or past 604800.
+TEST(GlonassRecord, MessageFrameTimeInSecondsOfTheUtcWeek) {
+    const std::string clock = "-4.777032881975e-05-5.456968210638e-12";
+    const FrameCase cases[] = {
+        // Monday 09:30 UTC, frame from 12:20 Moscow time (09:20 UTC).
+        {86400.0 + 34000.0, 45000, 44400, "R05 2018 05 07 09 30 00"},
+        // Frame from 23:50 Moscow time (20:50 UTC), reference 00:15 Moscow time (21:15 UTC).
+        {86400.0 + 75120.0, 900, 85800, "R05 2018 05 07 21 15 00"},
+        // Frame from 02:55 Moscow time (23:55 UTC), reference 03:15 (00:15 UTC of the next day).
+        {86400.0 + 86160.0, 11700, 10500, "R05 2018 05 08 00 15 00"},
+        // The same on Saturday: the epoch falls in the next week, the frame before it.
+        {6 * 86400.0 + 86160.0, 11700, 10500, "R05 2018 05 13 00 15 00"},
+        // Sunday 00:01 stamp of last week's 23:45 epoch, frames from 23:40 and from 00:05.
+        {60.0, 9900, 9600, "R05 2018 05 05 23 45 00"},
+        {60.0, 9900, 11100, "R05 2018 05 05 23 45 00"},
+    };
+    const char* const frame_times[] = {" 1.200000000000e+05", " 1.614000000000e+05", " 1.725000000000e+05",
+                                       "-3.000000000000e+02", " 6.036000000000e+05", " 6.051000000000e+05"};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        GlonassEphemeris e = glonass_r05();
+        e.week_number = 2000;
+        e.time_of_week = cases[i].time_of_week;
+        e.tb = cases[i].tb;
+        e.tk = cases[i].tk;
+        EXPECT_EQ(file_lines(glonass_record_text(e)).at(0), cases[i].first_line + clock + frame_times[i])
+            << i;
+    }
 }
 
 // The epoch is the reference time tb in UTC; the clock bias tau_n stays out of it.
@@ -167,6 +195,7 @@ TEST(GlonassEpoch, DamagedStampStillGivesARecord) {
     }
     e = glonass_r05();
     e.tb = 0xFFFFFFFFu;
+    e.tk = 0xFFFFFFFFu;
     EXPECT_EQ(file_lines(glonass_record_text(e)).size(), 4u);
 }
 

@@ -104,8 +104,9 @@ inline GalileoEphemeris galileo_e02() {
     return e;
 }
 
-// R05 of the 10:15 UTC set (13:15 Moscow time), recorded at 10:10:18 GPS time. Position,
-// velocity and acceleration are whole multiples of the broadcast resolutions, as received.
+// R05 of the 10:15 UTC set (13:15 Moscow time) in the frame that began at 13:10 Moscow time,
+// recorded at 10:10:18 GPS time. Position, velocity and acceleration are whole multiples of the
+// broadcast resolutions, as received.
 inline GlonassEphemeris glonass_r05() {
     GlonassEphemeris e{};
     e.time_of_week = 36618.0;
@@ -113,7 +114,7 @@ inline GlonassEphemeris glonass_r05() {
     e.valid_flags = 0xFFFF;
     e.satellite_id = 5;
     e.frequency_number = 1;
-    e.tk = 36000;
+    e.tk = 47400;
     e.tb = 47700;
     e.gamma = -5.456968210638e-12;
     e.tau_n = 4.777032881975e-05;
@@ -153,7 +154,7 @@ inline const std::vector<std::string> kE02Lines = {
     "     9.999999999990e+08 ",
 };
 inline const std::vector<std::string> kR05Lines = {
-    "R05 2018 07 29 10 15 00-4.777032881975e-05-5.456968210638e-12 3.600000000000e+04",
+    "R05 2018 07 29 10 15 00-4.777032881975e-05-5.456968210638e-12 3.660000000000e+04",
     "    -1.361868798828e+04-7.928714599609e-01-1.862645149231e-09 0.000000000000e+00",
     "    -1.646321728516e+04-1.739234863281e+00-9.313225746155e-10 1.000000000000e+00",
     "     1.394007568359e+04-2.826820312500e+00-2.793967723846e-09 0.000000000000e+00",

@@ -1,6 +1,7 @@
 // The code tables and the line composer and writer shared by every RINEX record.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -48,6 +49,20 @@ TEST(ComposeRinexLine, WidthFollowsTheLastItemAndLaterItemsWin) {
     EXPECT_EQ(compose_rinex_line({{"abcdef", 3}, {"XY", 5}}), "  abXYef" + std::string(72, ' '));
     // An earlier item running past the last one still grows the line.
     EXPECT_EQ(compose_rinex_line({{std::string(90, 'a'), 1}, {"b", 2}}), std::string("ab") + std::string(88, 'a'));
+}
+
+// Fortran fields: right-aligned, and a value the field cannot hold is the field's zero.
+TEST(RinexFields, NumbersRightAlignedInTheirFields) {
+    EXPECT_EQ(rinex_fixed_field(12.3456, 14, 4), "       12.3456");
+    EXPECT_EQ(rinex_fixed_field(-1.2345, 14, 4), "       -1.2345");
+    EXPECT_EQ(rinex_fixed_field(-999999999.9999, 14, 4), "        0.0000");  // 15 characters
+    EXPECT_EQ(rinex_fixed_field(999999999.9999, 14, 4), "999999999.9999");
+    EXPECT_EQ(rinex_fixed_field(1e9, 14, 4), "        0.0000");
+    EXPECT_EQ(rinex_fixed_field(NAN, 14, 4), "        0.0000");
+    EXPECT_EQ(rinex_fixed_field(-INFINITY, 14, 4), "        0.0000");
+    EXPECT_EQ(rinex_fixed_field(1e300, 13, 7), "    0.0000000");
+    EXPECT_EQ(rinex_integer_field(3, 6), "     3");
+    EXPECT_EQ(rinex_integer_field(-7, 2), "-7");
 }
 
 TEST(RinexLineBuilder, ReusedBufferStartsBlankAfterClear) {

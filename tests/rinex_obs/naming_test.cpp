@@ -37,11 +37,25 @@ TEST(RinexFileName, ReceiverTwoIsTheFixedSite) {
     VxpDataStore store;
     for (int receiver = 0; receiver < kReceiverCount; ++receiver)
         fill_epochs(store, receiver, {kTuesday1234});
-    EXPECT_EQ(observation_name(store, 0), "QRV_00USA_R_20240651234_00U_100000S_MO.rnx");
-    EXPECT_EQ(observation_name(store, 1), "QRV_01USA_R_20240651234_00U_100000S_MO.rnx");
-    EXPECT_EQ(observation_name(store, 2), "QRV_02USA_S_20240651234_00U_100000S_MO.rnx");
-    EXPECT_EQ(observation_name(store, 3), "QRV_03USA_R_20240651234_00U_100000S_MO.rnx");
+    EXPECT_EQ(observation_name(store, 0), "QRV_00USA_R_20240651234_00U_00U_MO.rnx");
+    EXPECT_EQ(observation_name(store, 1), "QRV_01USA_R_20240651234_00U_00U_MO.rnx");
+    EXPECT_EQ(observation_name(store, 2), "QRV_02USA_S_20240651234_00U_00U_MO.rnx");
+    EXPECT_EQ(observation_name(store, 3), "QRV_03USA_R_20240651234_00U_00U_MO.rnx");
     EXPECT_EQ(make_rinex_file_name(true, 4, store), "QRV_04USA_R_20240651234_00U_MN.rnx");
+}
+
+// The frequency field keeps its three characters: a rate the two-digit count cannot express is
+// "00U" (unspecified), as for a single epoch.
+TEST(RinexFileName, RatesBeyondTwoDigitsAreUnspecified) {
+    VxpDataStore store;
+    fill_epochs(store, 0, {100.0, 199.0, 298.0});
+    EXPECT_EQ(observation_name(store, 0).substr(23), "_00U_99S_MO.rnx");
+    fill_epochs(store, 1, {100.0, 200.0, 300.0});
+    EXPECT_EQ(observation_name(store, 1).substr(23), "_00U_00U_MO.rnx");
+    fill_epochs(store, 3, {100.0, 100.0 + 1.0 / 64, 100.0 + 2.0 / 64});
+    EXPECT_EQ(observation_name(store, 3).substr(23), "_00U_64H_MO.rnx");
+    fill_epochs(store, 4, {100.0, 100.0 + 1.0 / 128, 100.0 + 2.0 / 128});
+    EXPECT_EQ(observation_name(store, 4).substr(23), "_00U_00U_MO.rnx");
 }
 
 TEST(RinexFileName, FirstOfJanuaryIsDayOne) {

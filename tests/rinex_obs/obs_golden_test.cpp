@@ -1,11 +1,13 @@
 // Whole observation files of small handmade logs, compared line by line.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "obs_test_support.h"
+#include "rinex3_reader.h"
 
 namespace {
 
@@ -19,19 +21,29 @@ constexpr uint8_t kBeidouB1 = 160, kBeidouB2b = 166;
 
 const std::string kBlankGroup(48, ' ');  // pseudorange, phase and Doppler fields of a missing signal
 
-std::vector<std::string> common_header(const std::string& marker) {
+const std::string kZeroMetres = "        0.0000        0.0000        0.0000";
+
+// The header up to the site records: a moving receiver's unless a fixed site is given.
+std::vector<std::string> common_header(const std::string& marker_name,
+                                       const std::string& marker_type = "GROUND_CRAFT",
+                                       const std::string& position = kZeroMetres,
+                                       const std::string& antenna = kZeroMetres) {
     return {
         header("     3.05           OBSERVATION DATA    MIXED", "RINEX VERSION / TYPE"),
         header("kelvartix V1.1      N/A                 20240305 123456 UTC", "PGM / RUN BY / DATE"),
+        header(marker_name, "MARKER NAME"),
+        header(marker_type, "MARKER TYPE"),
         header("Observer            Agency", "OBSERVER / AGENCY"),
-        header(marker, "MARKER TYPE"),
+        header("", "REC # / TYPE / VERS"),
+        header("", "ANT # / TYPE"),
+        header(position, "APPROX POSITION XYZ"),
+        header(antenna, "ANTENNA: DELTA H/E/N"),
     };
 }
 
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+// TIME OF FIRST OBS of the logs that start at kStart.
+const std::string kFirstObs =
+    header("  2024     3     5    12    34    5.0000000     GPS", "TIME OF FIRST OBS");
 
 class ObservationFile : public testing::Test {
   protected:
@@ -60,24 +72,38 @@ TEST_F(ObservationFile, GpsOnlyReceiver) {
     EXPECT_EQ(run.outcome.file_name, "QRV_00USA_R_20240651234_00U_01S_MO.rnx");
     EXPECT_EQ(run.messages, (std::vector<std::string>{"Writing RINEX obs file for GNSS id 0... ", "done."}));
     const std::vector<std::string> expected =
-        common_header("GROUND_CRAFT") +
+        common_header("QRV_00USA") +
         std::vector<std::string>{
-            header("2024    03    05    12    34   5.0000000        GPS", "TIME OF FIRST OBS"),
+            kFirstObs,
             header("G    6 C1C L1C D1C C2C L2C D2C", "SYS / # / OBS TYPES"),
             header("G L1C", "SYS / PHASE SHIFT"),
             header("G L2C", "SYS / PHASE SHIFT"),
             header("", "GLONASS COD/PHS/BIS"),
             header("", "END OF HEADER"),
-            padded("> 2024 03 05 12 34 5.0000000   0 2"),
+            padded("> 2024 03 05 12 34 5.0000000   0  2"),
             padded("G05  21234567.123   111587321.456 7     -1234.500"),
             "G12  23456789.001   123265432.100 8      2345.250    23456791.750    96051234.500 1      "
             "1827.500 ",
-            padded("> 2024 03 05 12 34 6.0000000   0 2"),
+            padded("> 2024 03 05 12 34 6.0000000   0  2"),
             "G05  21234800.250   111588555.750 9     -1234.250    21234802.500    86952190.125 1      "
             "-961.750 ",
             padded("G12  23456400.500   123263388.250 5      2344.750"),
         };
     EXPECT_EQ(run.lines, expected);
+
+    // A strict reader finds every required record, and reads the values meant.
+    const rinex3::ObsFile read = rinex3::read_obs_file(run.lines);
+    EXPECT_EQ(read.errors, std::vector<std::string>{});
+    EXPECT_EQ(read.version, 3.05);
+    EXPECT_EQ(read.site.marker_name, "QRV_00USA");
+    EXPECT_EQ(read.marker_type, "GROUND_CRAFT");
+    EXPECT_EQ(read.site.position, (std::array<double, 3>{0, 0, 0}));
+    EXPECT_EQ(read.site.antenna, (std::array<double, 3>{0, 0, 0}));
+    EXPECT_EQ(read.first_time, (std::array<int, 5>{2024, 3, 5, 12, 34}));
+    EXPECT_EQ(read.first_second, 5.0);
+    EXPECT_EQ(read.time_system, "GPS");
+    EXPECT_EQ(read.types.at('G').size(), 6u);
+    EXPECT_EQ(read.epochs, 2);
 }
 
 // Signals first seen out of order, constellations in reverse order, satellites lacking signals:
@@ -120,9 +146,9 @@ TEST_F(ObservationFile, MixedReceiverPlacesEverySignalUnderItsType) {
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
     EXPECT_EQ(run.outcome.file_name, "QRV_03USA_R_20240651234_00U_01S_MO.rnx");
     const std::vector<std::string> expected =
-        common_header("GROUND_CRAFT") +
+        common_header("QRV_03USA") +
         std::vector<std::string>{
-            header("2024    03    05    12    34   5.0000000        GPS", "TIME OF FIRST OBS"),
+            kFirstObs,
             header("G    9 C2C L2C D2C C1C L1C D1C C5I L5I D5I", "SYS / # / OBS TYPES"),
             header("R    6 C2C L2C D2C C1C L1C D1C", "SYS / # / OBS TYPES"),
             header("E    6 C7I L7I D7I C1C L1C D1C", "SYS / # / OBS TYPES"),
@@ -137,10 +163,10 @@ TEST_F(ObservationFile, MixedReceiverPlacesEverySignalUnderItsType) {
             header("C L7I", "SYS / PHASE SHIFT"),
             header("C L2I", "SYS / PHASE SHIFT"),
             header("", "GLONASS COD/PHS/BIS"),
-            header(" 9  R01 1  R02 -4 R03 5  R04 6  R05 1  R06 -4 R07 5  R08 6", "GLONASS SLOT / FRQ #"),
+            header("  9 R01  1 R02 -4 R03  5 R04  6 R05  1 R06 -4 R07  5 R08  6", "GLONASS SLOT / FRQ #"),
             header("    R17 -7", "GLONASS SLOT / FRQ #"),
             header("", "END OF HEADER"),
-            padded("> 2024 03 05 12 34 5.0000000   0 5"),
+            padded("> 2024 03 05 12 34 5.0000000   0  5"),
             "G05" + kBlankGroup + "  21000000.125   110000000.250 7     -1000.500 ",
             "G12  22000003.500    89000000.750 4       390.500    22000000.375   115000000.500 6       "
             "500.250 ",
@@ -150,7 +176,7 @@ TEST_F(ObservationFile, MixedReceiverPlacesEverySignalUnderItsType) {
             "-300.750 ",
             "C11  38000001.750   153000000.250 5         8.250    38000000.500   198000000.500 5        "
             "10.500 ",
-            padded("> 2024 03 05 12 34 6.0000000   0 5"),
+            padded("> 2024 03 05 12 34 6.0000000   0  5"),
             padded("G05  21000300.500    89000100.250 7      -780.250"),
             "G12" + kBlankGroup + kBlankGroup + "  22000100.250   116000000.125 6       380.500 ",
             padded("R03  19500000.250    82000000.500 7     -1200.500"),
@@ -158,6 +184,12 @@ TEST_F(ObservationFile, MixedReceiverPlacesEverySignalUnderItsType) {
             "C11" + kBlankGroup + "  38000010.500   198000050.500 6        11.500 ",
         };
     EXPECT_EQ(run.lines, expected);
+
+    const rinex3::ObsFile read = rinex3::read_obs_file(run.lines);
+    EXPECT_EQ(read.errors, std::vector<std::string>{});
+    EXPECT_EQ(read.glonass_slots,
+              (std::vector<std::pair<int, int>>{
+                  {1, 1}, {2, -4}, {3, 5}, {4, 6}, {5, 1}, {6, -4}, {7, 5}, {8, 6}, {17, -7}}));
 }
 
 // Five signals of one constellation give fifteen types: thirteen on the first line, two on a
@@ -171,11 +203,11 @@ TEST_F(ObservationFile, MoreThanThirteenTypesContinueOnANewLine) {
     log.load(store);
 
     const ObsRun run = run_observation_writer(1, store);
-    ASSERT_GE(run.lines.size(), 8u);
-    EXPECT_EQ(run.lines[5],
+    ASSERT_GE(run.lines.size(), 13u);
+    EXPECT_EQ(run.lines[10],
               header("E   15 C1C L1C D1C C5I L5I D5I C7I L7I D7I C8I L8I D8I C6A", "SYS / # / OBS TYPES"));
-    EXPECT_EQ(run.lines[6], header("       L6A D6A", "SYS / # / OBS TYPES"));
-    EXPECT_EQ(run.lines[7], header("E L1C", "SYS / PHASE SHIFT"));
+    EXPECT_EQ(run.lines[11], header("       L6A D6A", "SYS / # / OBS TYPES"));
+    EXPECT_EQ(run.lines[12], header("E L1C", "SYS / PHASE SHIFT"));
     EXPECT_EQ(run.lines.back(),
               "E02        64.000         128.000 5         3.000  "
               "        80.000         160.000 5         3.000  "
@@ -196,23 +228,25 @@ TEST_F(ObservationFile, ZeroAndUnwritableValuesLeaveTheirFieldsBlank) {
 
     const ObsRun run = run_observation_writer(1, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
-    ASSERT_EQ(run.lines.size(), 15u);
-    EXPECT_EQ(run.lines[9], padded("> 2024 03 05 12 34 5.0000000   0 5"));
-    EXPECT_EQ(run.lines[10], padded("G07                 110000000.500 6       100.500"));
-    EXPECT_EQ(run.lines[11], padded("G08  22000000.250                         -50.250"));
-    EXPECT_EQ(run.lines[12], padded("G10"));
-    EXPECT_EQ(run.lines[13], padded("G11                9999999999.999 4"));
-    EXPECT_EQ(run.lines[14], padded("G12"));
+    ASSERT_EQ(run.lines.size(), 20u);
+    EXPECT_EQ(run.lines[14], padded("> 2024 03 05 12 34 5.0000000   0  5"));
+    EXPECT_EQ(run.lines[15], padded("G07                 110000000.500 6       100.500"));
+    EXPECT_EQ(run.lines[16], padded("G08  22000000.250                         -50.250"));
+    EXPECT_EQ(run.lines[17], padded("G10"));
+    EXPECT_EQ(run.lines[18], padded("G11                9999999999.999 4"));
+    EXPECT_EQ(run.lines[19], padded("G12"));
 }
 
-// The fixed site: header lines from the first base-station record, and a new-site event when the
-// record in force changes station or position.
-TEST_F(ObservationFile, FixedSiteWithBaseStationRecordsAndASiteChange) {
-    log.site(make_site(100, kWeek, 7, 4000000.1234, -1000000.5, 4800000.25, 1.5f));
+// The fixed site: header lines from the base-station record in force at the first epoch, and a
+// new-site event whenever the latest record at or before an epoch changes station or position,
+// the last change included, though no record follows it. Antenna heights of 10 m and more and
+// of -1 m and less stay in their fields.
+TEST_F(ObservationFile, FixedSiteWithBaseStationRecordsAndSiteChanges) {
+    log.site(make_site(100, kWeek, 7, 4000000.1234, -1000000.5, 4800000.25, 12.3456f));
     log.site(make_site(200, kWeek, 8, 4000100.5, -1000100.25, 4800100.75, 2.25f));
     log.site(make_site(400, kWeek, 8, 4000100.5, -1000100.25, 4800100.75, 2.25f));
-    log.site(make_site(500, kWeek, 8, 4000200.5, -1000200.25, 4800200.75, 2.5f));
-    for (double t : {150.0, 250.0, 300.0, 450.0, 550.0}) {
+    log.site(make_site(500, kWeek, 8, -4000200.5, 100200.25, -4800200.75, -1.2345f));
+    for (double t : {150.0, 200.0, 300.0, 450.0, 550.0}) {
         log.observation(2,
                         make_observation(t, kWeek, kGps, 1, kGpsL1, {20000000.5, 105000000.25, 100.5f, 45}));
     }
@@ -223,31 +257,78 @@ TEST_F(ObservationFile, FixedSiteWithBaseStationRecordsAndASiteChange) {
     EXPECT_EQ(run.outcome.file_name, "QRV_02USA_S_20240630002_00U_50S_MO.rnx");
     const std::string data = padded("G01  20000000.500   105000000.250 7       100.500");
     const std::vector<std::string> expected =
-        common_header("GEODETIC") +
+        common_header("7", "GEODETIC", "  4000000.1234 -1000000.5000  4800000.2500",
+                      "       12.3456        0.0000        0.0000") +
         std::vector<std::string>{
-            header("7", "MARKER NAME"),
-            header("  4000000.1234 -1000000.5000  4800000.2500", "APPROX POSITION XYZ"),
-            header("        1.5000        0.0000        0.0000", "ANTENNA: DELTA H/E/N"),
-            header("2024    03    03    00    02   30.0000000       GPS", "TIME OF FIRST OBS"),
+            header("  2024     3     3     0     2   30.0000000     GPS", "TIME OF FIRST OBS"),
             header("G    3 C1C L1C D1C", "SYS / # / OBS TYPES"),
             header("G L1C", "SYS / PHASE SHIFT"),
             header("", "GLONASS COD/PHS/BIS"),
             header("", "END OF HEADER"),
-            padded("> 2024 03 03 00 02 30.0000000  0 1"),
+            padded("> 2024 03 03 00 02 30.0000000  0  1"),
             data,
             padded(">                              3  4"),
             header("8", "MARKER NAME"),
             header("  4000100.5000 -1000100.2500  4800100.7500", "APPROX POSITION XYZ"),
             header("        2.2500        0.0000        0.0000", "ANTENNA: DELTA H/E/N"),
             header("          --> THIS IS THE START OF A NEW SITE <--", "COMMENT"),
-            padded("> 2024 03 03 00 04 10.0000000  0 1"),
+            padded("> 2024 03 03 00 03 20.0000000  0  1"),
             data,
-            padded("> 2024 03 03 00 05 0.0000000   0 1"),
+            padded("> 2024 03 03 00 05 0.0000000   0  1"),
             data,
-            padded("> 2024 03 03 00 07 30.0000000  0 1"),
+            padded("> 2024 03 03 00 07 30.0000000  0  1"),
             data,
-            padded("> 2024 03 03 00 09 10.0000000  0 1"),
+            padded(">                              3  4"),
+            header("8", "MARKER NAME"),
+            header(" -4000200.5000   100200.2500 -4800200.7500", "APPROX POSITION XYZ"),
+            header("       -1.2345        0.0000        0.0000", "ANTENNA: DELTA H/E/N"),
+            header("          --> THIS IS THE START OF A NEW SITE <--", "COMMENT"),
+            padded("> 2024 03 03 00 09 10.0000000  0  1"),
             data,
+        };
+    EXPECT_EQ(run.lines, expected);
+
+    // Read with blanks as zeros, every number is the one meant, in the header and in the events.
+    const rinex3::ObsFile read = rinex3::read_obs_file(run.lines);
+    EXPECT_EQ(read.errors, std::vector<std::string>{});
+    EXPECT_EQ(read.site.marker_name, "7");
+    EXPECT_EQ(read.site.position, (std::array<double, 3>{4000000.1234, -1000000.5, 4800000.25}));
+    EXPECT_EQ(read.site.antenna, (std::array<double, 3>{12.3456, 0, 0}));
+    EXPECT_EQ(read.first_time, (std::array<int, 5>{2024, 3, 3, 0, 2}));
+    EXPECT_EQ(read.first_second, 30.0);
+    ASSERT_EQ(read.new_sites.size(), 2u);
+    EXPECT_EQ(read.new_sites[0].marker_name, "8");
+    EXPECT_EQ(read.new_sites[0].position, (std::array<double, 3>{4000100.5, -1000100.25, 4800100.75}));
+    EXPECT_EQ(read.new_sites[0].antenna, (std::array<double, 3>{2.25, 0, 0}));
+    EXPECT_EQ(read.new_sites[1].position, (std::array<double, 3>{-4000200.5, 100200.25, -4800200.75}));
+    EXPECT_EQ(read.new_sites[1].antenna, (std::array<double, 3>{-1.2345, 0, 0}));
+    EXPECT_EQ(read.epochs, 5);
+}
+
+// A log whose first epoch comes after a site change: the header describes the site in force, and
+// no event repeats it.
+TEST_F(ObservationFile, HeaderDescribesTheSiteInForceAtTheFirstEpoch) {
+    log.site(make_site(100, kWeek, 7, 4000000.1234, -1000000.5, 4800000.25, 1.5f));
+    log.site(make_site(200, kWeek, 8, 4000100.5, -1000100.25, 4800100.75, 2.25f));
+    for (double t : {250.0, 300.0})
+        log.observation(2, make_observation(t, kWeek, kGps, 1, kGpsL1, {20000000.5, 0, 0, 0}));
+    log.load(store);
+
+    const ObsRun run = run_observation_writer(2, store);
+    EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
+    const std::vector<std::string> expected =
+        common_header("8", "GEODETIC", "  4000100.5000 -1000100.2500  4800100.7500",
+                      "        2.2500        0.0000        0.0000") +
+        std::vector<std::string>{
+            header("  2024     3     3     0     4   10.0000000     GPS", "TIME OF FIRST OBS"),
+            header("G    3 C1C L1C D1C", "SYS / # / OBS TYPES"),
+            header("G L1C", "SYS / PHASE SHIFT"),
+            header("", "GLONASS COD/PHS/BIS"),
+            header("", "END OF HEADER"),
+            padded("> 2024 03 03 00 04 10.0000000  0  1"),
+            padded("G01  20000000.500"),
+            padded("> 2024 03 03 00 05 0.0000000   0  1"),
+            padded("G01  20000000.500"),
         };
     EXPECT_EQ(run.lines, expected);
 }
@@ -262,67 +343,83 @@ TEST_F(ObservationFile, EpochHoldingOnlyConstellationZero) {
     const ObsRun run = run_observation_writer(4, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
     EXPECT_EQ(run.outcome.file_name, "QRV_04USA_R_20240651234_00U_30S_MO.rnx");
-    const std::vector<std::string> records(run.lines.begin() + 9, run.lines.end());
+    const std::vector<std::string> records(run.lines.begin() + 14, run.lines.end());
     EXPECT_EQ(records, (std::vector<std::string>{
-                           padded("> 2024 03 05 12 34 5.0000000   0 1"),
+                           padded("> 2024 03 05 12 34 5.0000000   0  1"),
                            padded("G02  20000000.500"),
-                           padded("> 2024 03 05 12 34 35.0000000  0 0"),
-                           padded("> 2024 03 05 12 35 5.0000000   0 1"),
+                           padded("> 2024 03 05 12 34 35.0000000  0  0"),
+                           padded("> 2024 03 05 12 35 5.0000000   0  1"),
                            padded("G02  20000001.500"),
                        }));
 }
 
+// A single epoch: the file name's frequency is unspecified ("00U").
 TEST_F(ObservationFile, OnlyConstellationZeroStopsAfterTheFirstObservationTime) {
     log.observation(1, make_observation(kStart, kWeek, 0, 3, kGpsL1, {20000000.5, 0, 0, 0}));
     log.load(store);
 
     const ObsRun run = run_observation_writer(1, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::content_error);
-    EXPECT_EQ(run.outcome.file_name, "QRV_01USA_R_20240651234_00U_100000S_MO.rnx");
+    EXPECT_EQ(run.outcome.file_name, "QRV_01USA_R_20240651234_00U_00U_MO.rnx");
     EXPECT_EQ(run.messages, (std::vector<std::string>{
                                 "Writing RINEX obs file for GNSS id 1... ",
                                 "ERROR: Signal map could not be generated from VXP data for GNSS1!"}));
-    EXPECT_EQ(run.lines,
-              common_header("GROUND_CRAFT") +
-                  std::vector<std::string>{
-                      header("2024    03    05    12    34   5.0000000        GPS", "TIME OF FIRST OBS")});
+    EXPECT_EQ(run.lines, common_header("QRV_01USA") + std::vector<std::string>{kFirstObs});
 }
 
-TEST_F(ObservationFile, UnknownConstellationStopsTheHeaderAfterTheKnownOnes) {
-    log.observation(0, make_observation(kStart, kWeek, 5, 1, kGpsL1, {20000000.5, 0, 0, 0}));
-    log.observation(0, make_observation(kStart, kWeek, kGalileo, 1, kGalileoE1, {20000000.5, 0, 0, 0}));
-    log.observation(0, make_observation(kStart, kWeek, kGps, 1, kGpsL1, {20000000.5, 0, 0, 0}));
+// Observations of a system without a RINEX letter (SBAS here) or of a signal without a RINEX code
+// are left out, counted once per identifier; the rest of the file is whole. A satellite with
+// nothing left is neither written nor counted.
+TEST_F(ObservationFile, ObservationsWithoutRinexCodesAreLeftOutAndCounted) {
+    constexpr uint8_t kSbas = 5, kSbasL1 = 96, kNoCode = 255;
+    const double t = kStart, u = kStart + 1;
+    log.observation(0, make_observation(t, kWeek, kGps, 5, kGpsL1, {21000000.5, 110000000.25, -1000.5f, 42}));
+    log.observation(0, make_observation(t, kWeek, kSbas, 31, kSbasL1, {38000000.5, 0, 0, 40}));
+    log.observation(0, make_observation(t, kWeek, kGps, 5, kNoCode, {21000001.5, 0, 0, 40}));
+    log.observation(0, make_observation(t, kWeek, kGps, 7, kNoCode, {22000001.5, 0, 0, 40}));
+    log.observation(0, make_observation(t, kWeek, kGps, 12, kGpsL1, {22000000.25, 115000000.5, 500.25f, 36}));
+    log.observation(0, make_observation(u, kWeek, kSbas, 31, kSbasL1, {38000100.5, 0, 0, 40}));
+    log.observation(0, make_observation(u, kWeek, kGps, 5, kGpsL1, {21000300.5, 110001000.5, -1000.25f, 42}));
     log.load(store);
 
     const ObsRun run = run_observation_writer(0, store);
-    EXPECT_EQ(run.outcome.status, WriterOutcome::Status::content_error);
+    EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
     EXPECT_EQ(run.messages,
               (std::vector<std::string>{"Writing RINEX obs file for GNSS id 0... ",
-                                        "ERROR: Failed to map VXP constellation to RINEX code!"}));
+                                        "Warning: 2 observations left out: VXP constellation 5 has no RINEX "
+                                        "system letter.",
+                                        "Warning: 2 observations left out: VXP signal 255 has no RINEX "
+                                        "observation code.",
+                                        "done."}));
     const std::vector<std::string> expected =
-        common_header("GROUND_CRAFT") +
-        std::vector<std::string>{
-            header("2024    03    05    12    34   5.0000000        GPS", "TIME OF FIRST OBS"),
-            header("G    3 C1C L1C D1C", "SYS / # / OBS TYPES"),
-            header("E    3 C1C L1C D1C", "SYS / # / OBS TYPES"),
-        };
+        common_header("QRV_00USA") + std::vector<std::string>{
+                                         kFirstObs,
+                                         header("G    3 C1C L1C D1C", "SYS / # / OBS TYPES"),
+                                         header("G L1C", "SYS / PHASE SHIFT"),
+                                         header("", "GLONASS COD/PHS/BIS"),
+                                         header("", "END OF HEADER"),
+                                         padded("> 2024 03 05 12 34 5.0000000   0  2"),
+                                         padded("G05  21000000.500   110000000.250 7     -1000.500"),
+                                         padded("G12  22000000.250   115000000.500 6       500.250"),
+                                         padded("> 2024 03 05 12 34 6.0000000   0  1"),
+                                         padded("G05  21000300.500   110001000.500 7     -1000.250"),
+                                     };
     EXPECT_EQ(run.lines, expected);
 }
 
-TEST_F(ObservationFile, UnknownSignalStopsTheHeaderBeforeItsConstellation) {
-    log.observation(0, make_observation(kStart, kWeek, kGps, 1, kGpsL1, {20000000.5, 0, 0, 0}));
-    log.observation(0, make_observation(kStart, kWeek, kGps, 1, 255, {20000000.5, 0, 0, 0}));
+// With nothing left that the file can carry, the header stops as for constellation 0 alone.
+TEST_F(ObservationFile, NothingButUnknownSystemsStopsAfterSayingWhy) {
+    log.observation(3, make_observation(kStart, kWeek, 6, 1, 128, {20000000.5, 0, 0, 0}));
     log.load(store);
 
-    const ObsRun run = run_observation_writer(0, store);
+    const ObsRun run = run_observation_writer(3, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::content_error);
-    EXPECT_EQ(run.messages,
-              (std::vector<std::string>{"Writing RINEX obs file for GNSS id 0... ",
-                                        "ERROR: Failed to map VXP signal code to RINEX code!"}));
-    EXPECT_EQ(run.lines,
-              common_header("GROUND_CRAFT") +
-                  std::vector<std::string>{
-                      header("2024    03    05    12    34   5.0000000        GPS", "TIME OF FIRST OBS")});
+    EXPECT_EQ(run.messages, (std::vector<std::string>{
+                                "Writing RINEX obs file for GNSS id 3... ",
+                                "Warning: 1 observation left out: VXP constellation 6 has no RINEX "
+                                "system letter.",
+                                "ERROR: Signal map could not be generated from VXP data for GNSS3!"}));
+    EXPECT_EQ(run.lines, common_header("QRV_03USA") + std::vector<std::string>{kFirstObs});
 }
 
 }  // namespace

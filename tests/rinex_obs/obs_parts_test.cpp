@@ -5,12 +5,10 @@
 
 #include <cmath>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "obs_test_support.h"
-#include "rinex/obs_site_search.h"
 
 namespace {
 
@@ -38,46 +36,24 @@ TEST(PrepareEpoch, SortsBySystemSatelliteSignalAndCountsSatellites) {
     EXPECT_TRUE(sorted.empty());
 }
 
-TEST(FindBaseStationRecord, LastRecordBeforeTheEpochWhenALaterOneFollows) {
+// The record in force: the latest at or before the epoch, whether or not a later one follows.
+TEST(FindBaseStationRecord, LatestRecordAtOrBeforeTheEpoch) {
     VxpDataStore store;
     store.base_station_info = {make_site(100, kWeek, 7, 1, 2, 3, 0), make_site(200, kWeek, 8, 1, 2, 3, 0)};
     EXPECT_EQ(find_base_station_record(150, kWeek, 0, store), 0);
-    EXPECT_EQ(find_base_station_record(250, kWeek, 0, store), -1);  // runs off the end
-    EXPECT_EQ(find_base_station_record(300, kWeek, 0, store), -1);
+    EXPECT_EQ(find_base_station_record(199.5, kWeek, 0, store), 0);
+    EXPECT_EQ(find_base_station_record(200, kWeek, 0, store), 1);  // at the epoch counts
+    EXPECT_EQ(find_base_station_record(250, kWeek, 0, store), 1);  // no later record needed
+    EXPECT_EQ(find_base_station_record(50, kWeek, 0, store), 0);   // before all: the start stays
     store.base_station_info.push_back(make_site(400, kWeek, 8, 1, 2, 3, 0));
     EXPECT_EQ(find_base_station_record(250, kWeek, 0, store), 1);
-    EXPECT_EQ(find_base_station_record(200, kWeek, 0, store), 0);  // equal time is not earlier
-    EXPECT_EQ(find_base_station_record(250, kWeek, 1, store), 1);
-    // Weeks count: a record of the previous week is earlier than any time of this one.
-    EXPECT_EQ(find_base_station_record(50, kWeek + 1, 0, store), -1);
-    EXPECT_EQ(find_base_station_record(250, kWeek, 5, store), -1);
-    store.base_station_info.clear();
-    EXPECT_EQ(find_base_station_record(250, kWeek, 0, store), -1);
-}
-
-// The writer's search answers exactly as the plain walk, for ordered and disordered record
-// times, equal times, NaN times, week changes and every start index.
-TEST(SiteSearch, AgreesWithFindBaseStationRecord) {
-    std::mt19937 random(2024);
-    std::uniform_int_distribution<int> time(0, 40);
-    for (int round = 0; round < 200; ++round) {
-        VxpDataStore store;
-        const int count = round % 12;
-        for (int k = 0; k < count; ++k) {
-            const double t = round % 3 == 0 ? 10.0 * k : 10.0 * time(random);
-            const bool damaged = round % 7 == 0 && k == count / 2;
-            store.base_station_info.push_back(make_site(
-                damaged ? NAN : t, static_cast<uint16_t>(kWeek + (time(random) == 0)), 1, 0, 0, 0, 0));
-        }
-        const SiteSearch search(store);
-        for (int start = -1; start <= count; ++start) {
-            for (double t = -5.0; t <= 420.0; t += 5.0) {
-                ASSERT_EQ(search.find(t, kWeek, start), find_base_station_record(t, kWeek, start, store))
-                    << "round " << round << " start " << start << " t " << t;
-            }
-            ASSERT_EQ(search.find(NAN, kWeek, start), find_base_station_record(NAN, kWeek, start, store));
-        }
-    }
+    EXPECT_EQ(find_base_station_record(450, kWeek, 0, store), 2);
+    EXPECT_EQ(find_base_station_record(250, kWeek, 2, store), 2);  // never back before the start
+    // Weeks count: every record of the previous week is earlier than any time of this one.
+    EXPECT_EQ(find_base_station_record(50, kWeek + 1, 0, store), 2);
+    // A record without a usable time ends the run.
+    store.base_station_info[1].time_of_week = NAN;
+    EXPECT_EQ(find_base_station_record(450, kWeek, 0, store), 0);
 }
 
 TEST(CollectSignalsPresent, FirstOccurrenceOrderPerConstellationWithoutConstellationZero) {
@@ -112,24 +88,91 @@ class ObservationWriter : public testing::Test {
     }
 };
 
-TEST_F(ObservationWriter, SiteLinesOnlyForTheFixedSiteWithRecords) {
+// Every file carries the site records; only the fixed site with base-station records fills them.
+TEST_F(ObservationWriter, SiteRecordsOfEveryReceiver) {
     store.base_station_info = {make_site(100, kWeek, 7, 4000000.1234, -1000000.5, 4800000.25, 1.5f)};
     one_epoch(0);
     one_epoch(2);
+    const auto site_records = [](const ObsRun& run) {
+        return std::vector<std::string>(run.lines.begin() + 2, run.lines.begin() + 9);
+    };
+    const std::vector<std::string> unknown_site_tail = {
+        header("", "REC # / TYPE / VERS"),
+        header("", "ANT # / TYPE"),
+        header("        0.0000        0.0000        0.0000", "APPROX POSITION XYZ"),
+        header("        0.0000        0.0000        0.0000", "ANTENNA: DELTA H/E/N"),
+    };
     const ObsRun moving = run_observation_writer(0, store);
-    ASSERT_GE(moving.lines.size(), 5u);
-    EXPECT_EQ(moving.lines[3], header("GROUND_CRAFT", "MARKER TYPE"));
-    EXPECT_EQ(moving.lines[4].substr(60), "TIME OF FIRST OBS   ");
+    ASSERT_GE(moving.lines.size(), 10u);
+    EXPECT_EQ(
+        site_records(moving),
+        (std::vector<std::string>{header("QRV_00USA", "MARKER NAME"), header("GROUND_CRAFT", "MARKER TYPE"),
+                                  header("Observer            Agency", "OBSERVER / AGENCY")} +
+         unknown_site_tail));
     const ObsRun fixed = run_observation_writer(2, store);
-    ASSERT_GE(fixed.lines.size(), 8u);
-    EXPECT_EQ(fixed.lines[3], header("GEODETIC", "MARKER TYPE"));
-    EXPECT_EQ(fixed.lines[4], header("7", "MARKER NAME"));
+    ASSERT_GE(fixed.lines.size(), 10u);
+    EXPECT_EQ(site_records(fixed),
+              (std::vector<std::string>{
+                  header("7", "MARKER NAME"),
+                  header("GEODETIC", "MARKER TYPE"),
+                  header("Observer            Agency", "OBSERVER / AGENCY"),
+                  header("", "REC # / TYPE / VERS"),
+                  header("", "ANT # / TYPE"),
+                  header("  4000000.1234 -1000000.5000  4800000.2500", "APPROX POSITION XYZ"),
+                  header("        1.5000        0.0000        0.0000", "ANTENNA: DELTA H/E/N"),
+              }));
 
     store.base_station_info.clear();
     const ObsRun bare = run_observation_writer(2, store);
-    ASSERT_GE(bare.lines.size(), 5u);
-    EXPECT_EQ(bare.lines[3], header("GEODETIC", "MARKER TYPE"));
-    EXPECT_EQ(bare.lines[4].substr(60), "TIME OF FIRST OBS   ");
+    ASSERT_GE(bare.lines.size(), 10u);
+    EXPECT_EQ(site_records(bare),
+              (std::vector<std::string>{header("QRV_02USA", "MARKER NAME"), header("GEODETIC", "MARKER TYPE"),
+                                        header("Observer            Agency", "OBSERVER / AGENCY")} +
+               unknown_site_tail));
+}
+
+// The writer takes the header values it is given: texts cut to their fields, numbers in theirs.
+TEST_F(ObservationWriter, GivenHeaderValuesInTheirFields) {
+    one_epoch(1);
+    ObsHeaderValues values;
+    values.marker_name = std::string(58, 'M') + "-cut-off";
+    values.receiver_number = "5023K67889";
+    values.receiver_type = "A RECEIVER TYPE NAME, TOO LONG";
+    values.receiver_version = "5.45";
+    values.antenna_number = "4928353386";
+    values.antenna_type = "TRM59800.00     SCIS";
+    values.position_x = -2364337.4414;
+    values.position_y = 4870285.6211;
+    values.position_z = -3360809.6724;
+    values.antenna_height = 0.0765;
+    values.antenna_east = -0.5;
+    values.antenna_north = 100.25;
+    set_creation_time_source(fixed_creation_time);
+    testing::internal::CaptureStdout();
+    const WriterOutcome outcome = write_observation_file(1, store, values);
+    testing::internal::GetCapturedStdout();
+    set_creation_time_source(nullptr);
+    ASSERT_EQ(outcome.status, WriterOutcome::Status::written);
+    const std::vector<std::string> lines = read_lines(outcome.file_name);
+    ASSERT_GE(lines.size(), 9u);
+    EXPECT_EQ(lines[2], header(std::string(58, 'M') + "-c", "MARKER NAME"));
+    EXPECT_EQ(lines[5], header("5023K67889          A RECEIVER TYPE NAME5.45", "REC # / TYPE / VERS"));
+    EXPECT_EQ(lines[6], header("4928353386          TRM59800.00     SCIS", "ANT # / TYPE"));
+    EXPECT_EQ(lines[7], header(" -2364337.4414  4870285.6211 -3360809.6724", "APPROX POSITION XYZ"));
+    EXPECT_EQ(lines[8], header("        0.0765       -0.5000      100.2500", "ANTENNA: DELTA H/E/N"));
+}
+
+// Slot and frequency numbers that two digits cannot hold come only from damaged records: left out.
+TEST_F(ObservationWriter, GlonassSlotsThatDoNotFitTheirFieldsAreLeftOut) {
+    one_epoch(0);
+    store.glonass_ephemerides[0][3] = {make_glonass_ephemeris(3, -100, 0, kWeek)};
+    store.glonass_ephemerides[0][5] = {make_glonass_ephemeris(5, -9, 0, kWeek)};
+    store.glonass_ephemerides[0][7] = {make_glonass_ephemeris(7, 13, 0, kWeek)};
+    const ObsRun run = run_observation_writer(0, store);
+    ASSERT_EQ(run.outcome.status, WriterOutcome::Status::written);
+    const std::vector<std::string> slot_lines(run.lines.end() - 5, run.lines.end() - 3);
+    EXPECT_EQ(slot_lines, (std::vector<std::string>{header("", "GLONASS COD/PHS/BIS"),
+                                                    header("  2 R05 -9 R07 13", "GLONASS SLOT / FRQ #")}));
 }
 
 TEST_F(ObservationWriter, EpochLineCountsAndSeconds) {
@@ -142,7 +185,7 @@ TEST_F(ObservationWriter, EpochLineCountsAndSeconds) {
     store.raw_epochs[0] = {big};
     const ObsRun run = run_observation_writer(0, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
-    const std::size_t header_lines = 4 + 1 + 4 + 4 + 2;
+    const std::size_t header_lines = 9 + 1 + 4 + 4 + 2;
     ASSERT_EQ(run.lines.size(), header_lines + 1 + 105);
     EXPECT_EQ(run.lines[header_lines], padded("> 2024 03 05 12 34 30.1000000  0105"));
     EXPECT_EQ(run.lines[header_lines + 1], padded("G01  20000000.500"));
@@ -158,7 +201,7 @@ TEST_F(ObservationWriter, NoObservationsNoFile) {
 
 TEST_F(ObservationWriter, FileThatCannotBeCreatedIsAFileError) {
     one_epoch(0);
-    const std::string name = "QRV_00USA_R_20240651234_00U_100000S_MO.rnx";
+    const std::string name = "QRV_00USA_R_20240651234_00U_00U_MO.rnx";
     std::filesystem::create_directory(name);  // fopen of a directory fails whoever runs the test
     const ObsRun run = run_observation_writer(0, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::file_error);
@@ -185,7 +228,7 @@ TEST_F(ObservationWriter, FullDiskIsAFileErrorNotSuccess) {
 
     // A file small enough to stay in the buffer fails at the close.
     store.raw_epochs[0].resize(1);
-    std::filesystem::create_symlink("/dev/full", "QRV_00USA_R_20240651234_00U_100000S_MO.rnx");
+    std::filesystem::create_symlink("/dev/full", "QRV_00USA_R_20240651234_00U_00U_MO.rnx");
     const ObsRun small = run_observation_writer(0, store);
     EXPECT_EQ(small.outcome.status, WriterOutcome::Status::file_error);
     EXPECT_EQ(small.outcome.reason, "No space left on device");

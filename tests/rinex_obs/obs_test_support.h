@@ -180,6 +180,11 @@ inline std::string header(const std::string& content, const std::string& label) 
     return line;
 }
 
+inline std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 // Blank-fills a line to at least 80 columns.
 inline std::string padded(std::string line, std::size_t width = 80) {
     if (line.size() < width)

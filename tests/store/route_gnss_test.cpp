@@ -69,14 +69,15 @@ TEST(RouteGnss, EpochRuleGroupsConsecutiveEqualTimes) {
 TEST(RouteGnss, EphemerisSlotLimits) {
     auto store = make_store();
     VxpLogWriter log;
-    log.begin(0x92);
-    log.field(VXP_GNSS_FIELD_GPS_EPHEMERIS, ephemeris(31, 100.0), vxp_decode_gps_ephemeris);
-    log.begin(0x92);
-    log.field(VXP_GNSS_FIELD_GPS_EPHEMERIS, ephemeris(32, 100.0), vxp_decode_gps_ephemeris);
-    log.begin(0x92);
-    log.field(VXP_GNSS_FIELD_GALILEO_EPHEMERIS, ephemeris(35, 100.0), vxp_decode_gps_ephemeris);
-    log.begin(0x92);
-    log.field(VXP_GNSS_FIELD_GALILEO_EPHEMERIS, ephemeris(36, 100.0), vxp_decode_gps_ephemeris);
+    // GPS satellites count 1-32 and Galileo 1-36: the highest of each is kept, the next dropped.
+    for (uint8_t satellite : {32, 33}) {
+        log.begin(0x92);
+        log.field(VXP_GNSS_FIELD_GPS_EPHEMERIS, ephemeris(satellite, 100.0), vxp_decode_gps_ephemeris);
+    }
+    for (uint8_t satellite : {36, 37}) {
+        log.begin(0x92);
+        log.field(VXP_GNSS_FIELD_GALILEO_EPHEMERIS, ephemeris(satellite, 100.0), vxp_decode_gps_ephemeris);
+    }
     log.begin(0x92);
     log.field(VXP_GNSS_FIELD_GLONASS_EPHEMERIS, glonass_ephemeris(31, 100.0), vxp_decode_glonass_ephemeris);
     log.begin(0x92);
@@ -90,10 +91,10 @@ TEST(RouteGnss, EphemerisSlotLimits) {
         return n;
     };
     EXPECT_EQ(total(store->receiver_gps_ephemerides(1)), 1u);
-    ASSERT_EQ(store->receiver_gps_ephemerides(1)[31].size(), 1u);
-    EXPECT_EQ(+store->receiver_gps_ephemerides(1)[31][0].eccentricity, 0.01);
+    ASSERT_EQ(store->receiver_gps_ephemerides(1)[32].size(), 1u);
+    EXPECT_EQ(+store->receiver_gps_ephemerides(1)[32][0].eccentricity, 0.01);
     EXPECT_EQ(total(store->receiver_galileo_ephemerides(1)), 1u);
-    EXPECT_EQ(store->receiver_galileo_ephemerides(1)[35].size(), 1u);
+    EXPECT_EQ(store->receiver_galileo_ephemerides(1)[36].size(), 1u);
     EXPECT_EQ(total(store->receiver_glonass_ephemerides(1)), 1u);
     ASSERT_EQ(store->receiver_glonass_ephemerides(1)[31].size(), 1u);
     EXPECT_EQ(+store->receiver_glonass_ephemerides(1)[31][0].frequency_number, -7);

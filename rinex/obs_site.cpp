@@ -1,0 +1,96 @@
+#include "rinex/obs_site.h"
+
+#include <string_view>
+#include <vector>
+
+#include "rinex/line.h"
+#include "rinex/naming.h"
+#include "rinex/obs_writer.h"
+
+namespace {
+
+// Field layouts: MARKER NAME A60; REC # / TYPE / VERS 3A20; ANT # / TYPE 2A20; APPROX POSITION
+// XYZ and ANTENNA: DELTA H/E/N 3F14.4.
+constexpr std::size_t kMarkerNameWidth = 60;
+constexpr std::size_t kTextFieldWidth = 20;
+constexpr int32_t kFirstTextColumn = 1;
+constexpr int32_t kSecondTextColumn = 21;
+constexpr int32_t kThirdTextColumn = 41;
+constexpr int kMetresWidth = 14;
+constexpr int kMetresDecimals = 4;
+
+// A text cut to its field, so that it never reaches the next field or the label.
+std::string field_text(std::string_view text, std::size_t width) {
+    return std::string(text.substr(0, width));
+}
+
+std::string record(std::vector<RinexLineItem> items, const char* label) {
+    items.push_back({label, RINEX_LABEL_COLUMN});
+    return compose_rinex_line(items);
+}
+
+std::string three_metres(double a, double b, double c, const char* label) {
+    return record({{rinex_fixed_field(a, kMetresWidth, kMetresDecimals) +
+                        rinex_fixed_field(b, kMetresWidth, kMetresDecimals) +
+                        rinex_fixed_field(c, kMetresWidth, kMetresDecimals),
+                    kFirstTextColumn}},
+                  label);
+}
+
+}  // namespace
+
+ObsHeaderValues with_base_station(ObsHeaderValues values, const BaseStationInfo& site) {
+    values.marker_name = std::to_string(site.station_id);
+    values.position_x = site.ecef_x;
+    values.position_y = site.ecef_y;
+    values.position_z = site.ecef_z;
+    values.antenna_height = static_cast<double>(site.antenna_height);
+    return values;
+}
+
+int32_t header_site_index(const VxpDataStore& store) {
+    if (store.base_station_records().empty())
+        return -1;
+    const Sequence<RawEpoch>& epochs = store.receiver_raw_epochs(OBS_FIXED_SITE_RECEIVER);
+    if (epochs.empty() || epochs[0].empty())
+        return 0;
+    const RawObservation& first = epochs[0][0];
+    return find_base_station_record(first.time_of_week, first.week_number, 0, store);
+}
+
+ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& store) {
+    ObsHeaderValues values;
+    values.marker_name = rinex_station_name(receiver_index);
+    if (receiver_index == OBS_FIXED_SITE_RECEIVER) {
+        const int32_t site = header_site_index(store);
+        if (site >= 0)
+            values = with_base_station(values, store.base_station_records()[static_cast<std::size_t>(site)]);
+    }
+    return values;
+}
+
+std::string marker_name_record(const ObsHeaderValues& values) {
+    return record({{field_text(values.marker_name, kMarkerNameWidth), kFirstTextColumn}}, "MARKER NAME");
+}
+
+std::string receiver_record(const ObsHeaderValues& values) {
+    return record({{field_text(values.receiver_number, kTextFieldWidth), kFirstTextColumn},
+                   {field_text(values.receiver_type, kTextFieldWidth), kSecondTextColumn},
+                   {field_text(values.receiver_version, kTextFieldWidth), kThirdTextColumn}},
+                  "REC # / TYPE / VERS");
+}
+
+std::string antenna_type_record(const ObsHeaderValues& values) {
+    return record({{field_text(values.antenna_number, kTextFieldWidth), kFirstTextColumn},
+                   {field_text(values.antenna_type, kTextFieldWidth), kSecondTextColumn}},
+                  "ANT # / TYPE");
+}
+
+std::string approx_position_record(const ObsHeaderValues& values) {
+    return three_metres(values.position_x, values.position_y, values.position_z, "APPROX POSITION XYZ");
+}
+
+std::string antenna_delta_record(const ObsHeaderValues& values) {
+    return three_metres(values.antenna_height, values.antenna_east, values.antenna_north,
+                        "ANTENNA: DELTA H/E/N");
+}
