@@ -3,13 +3,10 @@
 // in a scratch directory with a fixed creation time, and every output file is compared whole.
 // `test_replay --update` rewrites the expected files instead (tools/replay_update.sh).
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -18,6 +15,7 @@
 #include "driver/run.h"
 #include "driver/run_settings.h"
 #include "rinex/gnss_time.h"
+#include "tests/driver/temp_dir.h"
 
 namespace {
 
@@ -30,15 +28,6 @@ bool update_mode = false;
 // Creation time written into every RINEX header: 2024-03-05 12:34:56 UTC.
 std::time_t fixed_creation_time() {
     return 1709642096;
-}
-
-std::string read_bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void write_bytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::set<std::string> file_names(const fs::path& dir) {
@@ -62,7 +51,7 @@ std::vector<std::string> case_names() {
 // its file "input".
 fs::path case_input(const fs::path& folder) {
     if (fs::exists(folder / "input")) {
-        std::istringstream named(read_bytes(folder / "input"));
+        std::istringstream named(read_file(folder / "input"));
         std::string path;
         named >> path;
         return kSourceDir / path;
@@ -107,32 +96,13 @@ std::string first_difference(const std::string& name, const std::string& expecte
     return out.str();
 }
 
-// A scratch working directory, removed with its content at the end.
-class ScratchDirectory {
-  public:
-    ScratchDirectory() {
-        std::string pattern = (fs::temp_directory_path() / "kelvartix-replay-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            ADD_FAILURE() << "cannot create a scratch directory";
-        path_ = pattern;
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
 // Converts the input (copied into `dir` under its own name) with the case's options, as a fresh
 // process would, and returns the exit code.
 int convert(const fs::path& input, const fs::path& folder, const fs::path& dir, std::string& console) {
     const std::string input_name = input.filename().string();
     fs::copy_file(input, dir / input_name);
     std::vector<std::string> words = {"kelvartix", input_name};
-    std::istringstream options(fs::exists(folder / "options") ? read_bytes(folder / "options") : "");
+    std::istringstream options(fs::exists(folder / "options") ? read_file(folder / "options") : "");
     for (std::string word; options >> word;)
         words.push_back(word);
     std::vector<char*> argv;
@@ -160,7 +130,7 @@ TEST_P(Replay, OutputFilesAndExitCodeAsExpected) {
     const fs::path folder = kCorpusDir / GetParam();
     const fs::path input = case_input(folder);
     ASSERT_TRUE(!input.empty() && fs::is_regular_file(input)) << folder << ": no input log";
-    ScratchDirectory scratch;
+    TempDir scratch;
     std::string console;
     const int exit_code = convert(input, folder, scratch.path(), console);
     const fs::path expected_dir = folder / "expected";
@@ -170,12 +140,12 @@ TEST_P(Replay, OutputFilesAndExitCodeAsExpected) {
         fs::create_directories(expected_dir);
         for (const std::string& name : file_names(scratch.path()))
             fs::copy_file(scratch.path() / name, expected_dir / name);
-        write_bytes(folder / "exit_code", std::to_string(exit_code) + "\n");
+        write_file(folder / "exit_code", std::to_string(exit_code) + "\n");
         return;
     }
 
-    EXPECT_EQ(std::to_string(exit_code) + "\n", read_bytes(folder / "exit_code")) << "exit code; console:\n"
-                                                                                  << console;
+    EXPECT_EQ(std::to_string(exit_code) + "\n", read_file(folder / "exit_code")) << "exit code; console:\n"
+                                                                                 << console;
     const std::set<std::string> expected = file_names(expected_dir);
     const std::set<std::string> written = file_names(scratch.path());
     for (const std::string& name : expected)
@@ -187,7 +157,7 @@ TEST_P(Replay, OutputFilesAndExitCodeAsExpected) {
             continue;
         }
         const std::string difference =
-            first_difference(name, read_bytes(expected_dir / name), read_bytes(scratch.path() / name));
+            first_difference(name, read_file(expected_dir / name), read_file(scratch.path() / name));
         if (!difference.empty())
             ADD_FAILURE() << difference;
     }

@@ -153,16 +153,8 @@ GlonassEphemeris glonass_ephemeris(uint8_t slot, int8_t frequency, double stamp_
 }
 
 BaseStationInfo site(double tow, uint16_t station, double x, double y, double z, float antenna_height) {
-    BaseStationInfo s{};
-    s.time_of_week = tow;
-    s.week_number = kWeek;
-    s.station_id = station;
-    s.ecef_x = x;
-    s.ecef_y = y;
-    s.ecef_z = z;
-    s.antenna_height = antenna_height;
-    s.valid_flags = kValid;
-    return s;
+    // Time, week, ECEF position, antenna height, station, spare, valid flags.
+    return BaseStationInfo{tow, kWeek, x, y, z, antenna_height, station, 0, kValid};
 }
 
 // Base station 7 with a 12.3456 m antenna; then station 8 (2.25 m), repeated unchanged; then
