@@ -13,7 +13,7 @@
 #include "driver/arguments.h"
 #include "driver/output_names.h"
 #include "driver/run_settings.h"
-#include "driver/writer_outcome.h"
+#include "output/writer_outcome.h"
 #include "imr/imr_writer.h"
 #include "rinex/nav_writer.h"
 #include "rinex/obs_writer.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "driver/writer_outcome.h"
+#include "output/writer_outcome.h"
 #include "store/vxp_data_store.h"
 
 WriterOutcome write_imr_file(std::string file_name, VxpDataStore& store);

@@ -95,35 +95,23 @@ std::string rinex_integer_field(long value, int width) {
 
 namespace {
 
-// Lines up to this length go out with their line feed in one write (one lock of the stream,
-// not two); a data line of four signals is 196 characters.
+// Lines up to this length go out with their line feed in one write; a data line of four signals
+// is 196 characters.
 constexpr std::size_t kJoinedPieceLimit = 512;
 
-// A RINEX file is written by one thread only, so where the C library offers it the stream's
-// lock is not taken for every line.
-std::size_t write_bytes(const char* bytes, std::size_t count, std::FILE* file) {
-#if defined(__GLIBC__)
-    return fwrite_unlocked(bytes, 1, count, file);
-#else
-    return std::fwrite(bytes, 1, count, file);
-#endif
-}
-
-bool write_piece(std::FILE* file, std::string_view piece) {
+bool write_piece(OutputFile& file, std::string_view piece) {
     if (piece.size() < kJoinedPieceLimit) {
         char joined[kJoinedPieceLimit];
         std::memcpy(joined, piece.data(), piece.size());
         joined[piece.size()] = '\n';
-        return write_bytes(joined, piece.size() + 1, file) == piece.size() + 1;
+        return file.write(joined, piece.size() + 1);
     }
-    return write_bytes(piece.data(), piece.size(), file) == piece.size() && write_bytes("\n", 1, file) == 1;
+    return file.write(piece) && file.write("\n", 1);
 }
 
 }  // namespace
 
-bool write_rinex_line(std::FILE* file, std::string_view line, bool wrap) {
-    if (file == nullptr)
-        return false;
+bool write_rinex_line(OutputFile& file, std::string_view line, bool wrap) {
     if (wrap) {
         while (line.size() > RINEX_LINE_WIDTH) {
             if (!write_piece(file, line.substr(0, RINEX_LINE_WIDTH)))
@@ -133,5 +121,5 @@ bool write_rinex_line(std::FILE* file, std::string_view line, bool wrap) {
     }
     if (line.size() > 1)
         return write_piece(file, line);
-    return true;
+    return !file.failed();
 }

@@ -2,10 +2,11 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "output/output_file.h"
 
 // Every line is at least this wide, blank-filled; header labels start in column 61.
 inline constexpr std::size_t RINEX_LINE_WIDTH = 80;
@@ -49,11 +50,5 @@ std::string rinex_integer_field(long value, int width);
 
 // Writes the line and a line feed; with `wrap`, every 80 characters go on a line of their own.
 // A remainder of at most one character is not written (so the blank that a 20-character label
-// leaves in column 81 is dropped). False when there is no file or a write fails.
-bool write_rinex_line(std::FILE* file, std::string_view line, bool wrap);
-inline bool write_rinex_line(std::FILE* file, const std::string& line, bool wrap) {
-    return write_rinex_line(file, std::string_view(line), wrap);
-}
-inline bool write_rinex_line(std::FILE* file, const char* line, bool wrap) {
-    return write_rinex_line(file, std::string_view(line), wrap);
-}
+// leaves in column 81 is dropped). False once a write to the file has failed.
+bool write_rinex_line(OutputFile& file, std::string_view line, bool wrap);

@@ -1,14 +1,13 @@
 // The navigation file of one receiver: name, header with ionospheric corrections and leap
 // seconds, then one record per distinct ephemeris (GPS, Galileo, GLONASS), with every write checked.
-#include <cerrno>
 #include <cmath>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "driver/run_settings.h"
+#include "output/output_file.h"
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
 #include "rinex/naming.h"
@@ -119,57 +118,6 @@ std::vector<std::string> header_lines(int32_t receiver_index, const VxpDataStore
     return lines;
 }
 
-// The open output file; remembers the first failure so that the writer can stop and report it.
-class NavigationFile {
-  public:
-    explicit NavigationFile(std::FILE* file) : file_(file) {}
-    ~NavigationFile() {
-        if (file_ != nullptr)
-            std::fclose(file_);
-    }
-    NavigationFile(const NavigationFile&) = delete;
-    NavigationFile& operator=(const NavigationFile&) = delete;
-
-    // Writes the text cut into 80-column lines; false once any write has failed.
-    bool write(const std::string& text) {
-        if (!error_.empty())
-            return false;
-        errno = 0;
-        write_rinex_line(file_, text, true);
-        if (std::ferror(file_))
-            error_ = describe(errno);
-        return error_.empty();
-    }
-
-    // Closes the file; false when buffered data could not be written out.
-    bool close() {
-        errno = 0;
-        const int result = std::fclose(file_);
-        file_ = nullptr;
-        if (result != 0 && error_.empty())
-            error_ = describe(errno);
-        return error_.empty();
-    }
-
-    const std::string& error() const { return error_; }
-
-  private:
-    static std::string describe(int error_number) {
-        return error_number != 0 ? std::strerror(error_number) : "write error";
-    }
-
-    std::FILE* file_;
-    std::string error_;
-};
-
-WriterOutcome file_error(const std::string& name, const std::string& reason) {
-    WriterOutcome outcome;
-    outcome.status = WriterOutcome::Status::file_error;
-    outcome.file_name = name;
-    outcome.reason = reason;
-    return outcome;
-}
-
 }  // namespace
 
 std::vector<EphemerisRef> build_ephemeris_list(int32_t receiver_index, const VxpDataStore& store) {
@@ -197,27 +145,27 @@ WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& 
         outcome.file_name = name;
         return outcome;
     }
-    std::FILE* handle = std::fopen(name.c_str(), "wb");
-    if (handle == nullptr)
-        return file_error(name, std::strerror(errno));
-    NavigationFile file(handle);
+    OutputFile file;
+    if (!file.open(name))
+        return file.failure();
 
-    run_settings.console_log << "Writing RINEX nav file for GNSS id " << receiver_index << "... " << std::endl;
+    run_settings.console_log << "Writing RINEX nav file for GNSS id " << receiver_index << "... "
+                             << std::endl;
     flush_console_log();
 
     for (const std::string& line : header_lines(receiver_index, store)) {
-        if (!file.write(line))
+        if (!write_rinex_line(file, line, true))
             break;
     }
     for (const EphemerisRef& entry : build_ephemeris_list(receiver_index, store)) {
         const std::string text = entry.system == EphemerisSystem::glonass
                                      ? glonass_record_text(*entry.glonass)
                                      : kepler_record_text(*entry.kepler, entry.system);
-        if (!file.write(text))
+        if (!write_rinex_line(file, text, true))
             break;
     }
     if (!file.close())
-        return file_error(name, file.error());
+        return file.failure();
     run_settings.console_log << "done.\n";
     flush_console_log();
     WriterOutcome outcome;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "driver/writer_outcome.h"
+#include "output/writer_outcome.h"
 #include "store/vxp_data_store.h"
 
 WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& store);

@@ -111,7 +111,7 @@ SignalPositions signal_positions(const SignalPresence& signals) {
 
 class EpochWriter {
   public:
-    EpochWriter(ObsOutput& out, const SignalPresence& signals)
+    EpochWriter(OutputFile& out, const SignalPresence& signals)
         : out_(out), positions_(signal_positions(signals)) {
         for (const auto& [constellation, letter] : vxp_constellation_letters) {
             if (constellation < kConstellationSlots)
@@ -129,11 +129,12 @@ class EpochWriter {
         line_.place(">", 1);
         line_.place("3", kEpochFlagColumn);
         line_.place("4", kEventCountColumn);
-        if (!out_.write(line_.line(), true))
+        if (!write_rinex_line(out_, line_.line(), true))
             return false;
         line_.clear();
-        if (!out_.write(marker_name_record(site), true) || !out_.write(approx_position_record(site), true) ||
-            !out_.write(antenna_delta_record(site), true)) {
+        if (!write_rinex_line(out_, marker_name_record(site), true) ||
+            !write_rinex_line(out_, approx_position_record(site), true) ||
+            !write_rinex_line(out_, antenna_delta_record(site), true)) {
             return false;
         }
         line_.place("--> THIS IS THE START OF A NEW SITE <--", kCommentColumn);
@@ -173,7 +174,7 @@ class EpochWriter {
         const std::size_t copied = std::min(count.size(), sizeof flag_and_count - start);
         std::memcpy(flag_and_count + start, count.data(), copied);
         line_.place(std::string_view(flag_and_count, start + copied), kEpochFlagColumn);
-        return out_.write(line_.line(), true);
+        return write_rinex_line(out_, line_.line(), true);
     }
 
     // One line per satellite; each signal's values in the group of its place in the header list.
@@ -201,7 +202,7 @@ class EpochWriter {
 
     bool labelled(std::string_view label) {
         line_.place(label, RINEX_LABEL_COLUMN);
-        const bool written = out_.write(line_.line(), true);
+        const bool written = write_rinex_line(out_, line_.line(), true);
         line_.clear();
         return written;
     }
@@ -244,7 +245,7 @@ class EpochWriter {
             const int32_t doppler_field = phase_field + kFieldWidth;
             place_value(line_, number_, static_cast<double>(o->doppler), doppler_field + kValueWidth - 1);
         }
-        return out_.write(line_.line(), false);
+        return write_rinex_line(out_, line_.line(), false);
     }
 
     // The values written straight into their fields. Each goes in right-aligned in 16 columns,
@@ -280,7 +281,7 @@ class EpochWriter {
         line_.placed(rightmost);
         line_.place(epoch_text_, kSatelliteColumn);
         line_.placed(last_end);
-        return out_.write(line_.line(), false);
+        return write_rinex_line(out_, line_.line(), false);
     }
 
     // The value in its 14 columns ending at `last`, as place_value places it.
@@ -291,7 +292,7 @@ class EpochWriter {
                static_cast<std::size_t>(kValueWidth);
     }
 
-    ObsOutput& out_;
+    OutputFile& out_;
     SignalPositions positions_;
     std::array<std::string, kConstellationSlots> letters_;
     std::vector<const RawObservation*> slots_;
@@ -389,7 +390,7 @@ int32_t find_base_station_record(double time_of_week, uint32_t week_number, int3
     }
 }
 
-bool write_observation_epochs(ObsOutput& out, int32_t receiver_index, const VxpDataStore& store,
+bool write_observation_epochs(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
                               const SignalPresence& signals, const ObsHeaderValues& header_values) {
     EpochWriter writer(out, signals);
     const Sequence<BaseStationInfo>& sites = store.base_station_records();

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -77,7 +75,7 @@ void log_line(const std::string& text) {
 // Builds one header line at a time and writes it wrapped to 80 columns.
 class HeaderLines {
   public:
-    explicit HeaderLines(ObsOutput& out) : out_(out) {}
+    explicit HeaderLines(OutputFile& out) : out_(out) {}
 
     HeaderLines& at(int32_t column, std::string_view text) {
         builder_.place(text, column);
@@ -85,15 +83,15 @@ class HeaderLines {
     }
     bool label(std::string_view text) {
         builder_.place(text, RINEX_LABEL_COLUMN);
-        const bool written = out_.write(builder_.line(), true);
+        const bool written = write_rinex_line(out_, builder_.line(), true);
         builder_.clear();
         return written;
     }
     // A record composed elsewhere.
-    bool record(const std::string& line) { return out_.write(line, true); }
+    bool record(const std::string& line) { return write_rinex_line(out_, line, true); }
 
   private:
-    ObsOutput& out_;
+    OutputFile& out_;
     RinexLineBuilder builder_;
 };
 
@@ -241,7 +239,7 @@ bool write_glonass_lines(HeaderLines& lines, GlonassSlots slots) {
     return true;
 }
 
-HeaderEnd write_header(ObsOutput& out, int32_t receiver_index, const VxpDataStore& store,
+HeaderEnd write_header(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
                        const ObsHeaderValues& values, SignalPresence& signals) {
     HeaderLines lines(out);
     const bool opening_written =
@@ -270,27 +268,6 @@ HeaderEnd write_header(ObsOutput& out, int32_t receiver_index, const VxpDataStor
     if (!write_glonass_lines(lines, collect_glonass_slots(receiver_index, store)))
         return HeaderEnd::write_error;
     return lines.label("END OF HEADER") ? HeaderEnd::complete : HeaderEnd::write_error;
-}
-
-WriterOutcome file_error(const std::string& name, int error) {
-    WriterOutcome outcome;
-    outcome.status = WriterOutcome::Status::file_error;
-    outcome.file_name = name;
-    outcome.reason = std::strerror(error != 0 ? error : EIO);
-    return outcome;
-}
-
-// Closes the file; a failed flush or close turns a complete file into a file error.
-int close_file(ObsOutput& out) {
-    int error = out.error;
-    if (std::fflush(out.file) != 0 && error == 0)
-        error = errno != 0 ? errno : EIO;
-    if (std::ferror(out.file) != 0 && error == 0)
-        error = EIO;
-    if (std::fclose(out.file) != 0 && error == 0)
-        error = errno != 0 ? errno : EIO;
-    out.file = nullptr;
-    return error;
 }
 
 }  // namespace
@@ -340,29 +317,22 @@ WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore&
     }
     outcome.file_name = name;
 
-    ObsOutput out;
-    out.file = std::fopen(name.c_str(), "wb");
-    if (out.file == nullptr)
-        return file_error(name, errno);
-    std::vector<char> file_buffer(kFileBufferSize);
-    std::setvbuf(out.file, file_buffer.data(), _IOFBF, file_buffer.size());
+    OutputFile out;
+    if (!out.open(name, kFileBufferSize))
+        return out.failure();
 
     log_line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index) + "... ");
 
     SignalPresence signals;
     const HeaderEnd header_end = write_header(out, receiver_index, store, header_values, signals);
+    if (header_end == HeaderEnd::complete)
+        write_observation_epochs(out, receiver_index, store, signals, header_values);
+    if (!out.close())
+        return out.failure();
     if (header_end == HeaderEnd::content_error) {
-        const int error = close_file(out);
-        if (error != 0)
-            return file_error(name, error);
         outcome.status = WriterOutcome::Status::content_error;
         return outcome;
     }
-    if (header_end == HeaderEnd::complete)
-        write_observation_epochs(out, receiver_index, store, signals, header_values);
-    const int error = close_file(out);
-    if (error != 0)
-        return file_error(name, error);
     log_line("done.");
     return outcome;
 }

@@ -1,30 +1,13 @@
-// The open observation file shared by the header and the epoch records: every line goes
-// through it, so the first failed write stops the file and keeps the reason.
+// The epoch records of the observation file, written after its header by the same writer.
 #pragma once
 
-#include <cerrno>
-#include <cstdio>
-#include <string_view>
+#include <cstdint>
 
-#include "rinex/line.h"
+#include "output/output_file.h"
+#include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
 
-struct ObsOutput {
-    std::FILE* file = nullptr;
-    int error = 0;  // errno of the first failed write, 0 while every write succeeded
-
-    bool write(std::string_view line, bool wrap) {
-        if (error != 0)
-            return false;
-        errno = 0;
-        if (write_rinex_line(file, line, wrap))
-            return true;
-        error = errno != 0 ? errno : EIO;
-        return false;
-    }
-};
-
-// The epoch records after the header; false when a write failed (reason in out.error). The
+// The epoch records after the header; false when a write failed (the file keeps the reason). The
 // new-site events of the fixed site keep `header_values` but for the station, position and height.
-bool write_observation_epochs(ObsOutput& out, int32_t receiver_index, const VxpDataStore& store,
+bool write_observation_epochs(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
                               const SignalPresence& signals, const ObsHeaderValues& header_values);

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/writer_outcome.h"
+#include "output/writer_outcome.h"
 #include "rinex/obs_site.h"
 #include "store/vxp_data_store.h"
 

@@ -1,8 +1,11 @@
 // The code tables and the line composer and writer shared by every RINEX record.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "rinex/codes.h"
@@ -48,7 +51,8 @@ TEST(ComposeRinexLine, WidthFollowsTheLastItemAndLaterItemsWin) {
     EXPECT_EQ(labelled, std::string("x") + std::string(59, ' ') + "ANTENNA: DELTA H/E/N ");
     EXPECT_EQ(compose_rinex_line({{"abcdef", 3}, {"XY", 5}}), "  abXYef" + std::string(72, ' '));
     // An earlier item running past the last one still grows the line.
-    EXPECT_EQ(compose_rinex_line({{std::string(90, 'a'), 1}, {"b", 2}}), std::string("ab") + std::string(88, 'a'));
+    EXPECT_EQ(compose_rinex_line({{std::string(90, 'a'), 1}, {"b", 2}}),
+              std::string("ab") + std::string(88, 'a'));
 }
 
 // Fortran fields: right-aligned, and a value the field cannot hold is the field's zero.
@@ -74,49 +78,50 @@ TEST(RinexLineBuilder, ReusedBufferStartsBlankAfterClear) {
     EXPECT_EQ(builder.line(), "G05" + std::string(77, ' '));
 }
 
-// Everything written to a temporary file by `write`, read back whole.
+// Everything written to a scratch file by `write`, read back whole.
 template <class Write>
 std::string written(Write write) {
-    std::FILE* file = std::tmpfile();
-    EXPECT_NE(file, nullptr);
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("write_rinex_line_" + std::to_string(getpid()));
+    OutputFile file;
+    EXPECT_TRUE(file.open(path.string()));
     write(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[512];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
-    std::fclose(file);
+    EXPECT_TRUE(file.close());
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(path);
     return text;
 }
 
 TEST(WriteRinexLine, WrapCutsEightyColumnLines) {
     const std::string line81 = std::string(80, 'a') + " ";
-    EXPECT_EQ(written([&](std::FILE* f) { EXPECT_TRUE(write_rinex_line(f, line81, true)); }),
+    EXPECT_EQ(written([&](OutputFile& f) { EXPECT_TRUE(write_rinex_line(f, line81, true)); }),
               std::string(80, 'a') + "\n");
     const std::string line170 = std::string(80, 'a') + std::string(80, 'b') + std::string(10, 'c');
-    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, line170, true); }),
+    EXPECT_EQ(written([&](OutputFile& f) { write_rinex_line(f, line170, true); }),
               std::string(80, 'a') + "\n" + std::string(80, 'b') + "\n" + std::string(10, 'c') + "\n");
     // A remainder of two characters is written; of one, it is not.
-    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, std::string(80, 'a') + "bc", true); }),
+    EXPECT_EQ(written([&](OutputFile& f) { write_rinex_line(f, std::string(80, 'a') + "bc", true); }),
               std::string(80, 'a') + "\nbc\n");
 }
 
 TEST(WriteRinexLine, WithoutWrapALineIsWrittenWhole) {
     const std::string line98 = std::string(97, 'x') + " ";
-    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, line98, false); }), line98 + "\n");
-    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, std::string("z"), false); }), "");
-    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, "ab", false); }), "ab\n");
+    EXPECT_EQ(written([&](OutputFile& f) { write_rinex_line(f, line98, false); }), line98 + "\n");
+    EXPECT_EQ(written([&](OutputFile& f) { write_rinex_line(f, std::string("z"), false); }), "");
+    EXPECT_EQ(written([&](OutputFile& f) { write_rinex_line(f, "ab", false); }), "ab\n");
 }
 
 TEST(WriteRinexLine, ReportsAMissingFileAndAFailedWrite) {
-    EXPECT_FALSE(write_rinex_line(nullptr, std::string(80, 'a'), true));
-    std::FILE* full = std::fopen("/dev/full", "wb");
-    if (full == nullptr)
+    OutputFile never_opened;
+    EXPECT_FALSE(write_rinex_line(never_opened, std::string(80, 'a'), true));
+    if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    std::setvbuf(full, nullptr, _IONBF, 0);
-    EXPECT_FALSE(write_rinex_line(full, std::string(80, 'a'), true));
-    std::fclose(full);
+    OutputFile full;
+    ASSERT_TRUE(full.open("/dev/full"));
+    // More than a write buffer holds, so that a write reaches the device before the close.
+    EXPECT_FALSE(write_rinex_line(full, std::string(80 * 1000, 'a'), true));
+    EXPECT_FALSE(full.close());
 }
 
 }  // namespace

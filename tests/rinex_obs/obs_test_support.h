@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "driver/run_settings.h"
-#include "driver/writer_outcome.h"
+#include "output/writer_outcome.h"
 #include "rinex/gnss_time.h"
 #include "rinex/obs_writer.h"
 #include "store/vxp_data_store.h"
