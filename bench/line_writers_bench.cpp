@@ -8,15 +8,16 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <random>
+#include <string_view>
 #include <vector>
 
 #include "bench/bench_log.h"
 #include "rinex/fixed_format.h"
 #include "rinex/line.h"
 #include "rinex/nav_records.h"
+#include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
 #include "store/vxp_data_store.h"
 
@@ -144,11 +145,10 @@ void BM_DataLineInPlace(benchmark::State& state) {
 }
 BENCHMARK(BM_DataLineInPlace);
 
-// Swallows the writer's console output.
-class NullBuffer : public std::streambuf {
-  protected:
-    int overflow(int c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+// Swallows the writer's progress lines.
+class SilentMessages final : public MessageSink {
+  public:
+    void write(std::string_view) override {}
 };
 
 // The observation file of receiver 0 of a store loaded from an in-memory log of the mix.
@@ -168,11 +168,11 @@ void BM_ObservationFile(benchmark::State& state) {
 
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(dir);
-    NullBuffer null;
-    std::streambuf* const console = std::cout.rdbuf(&null);
+    SilentMessages silent;
+    const WriterContext context{"kelvartix", silent};
+    const ObservationFileSettings settings{observation_header_values(0, *store)};
     for (auto _ : state)
-        benchmark::DoNotOptimize(write_observation_file(0, *store));
-    std::cout.rdbuf(console);
+        benchmark::DoNotOptimize(write_observation_file(0, *store, settings, context));
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(dir);
     state.counters["values/s"] =

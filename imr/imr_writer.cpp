@@ -7,7 +7,6 @@
 #include <limits>
 #include <vector>
 
-#include "driver/run_settings.h"
 #include "imr/imr_format.h"
 #include "output/output_file.h"
 
@@ -27,7 +26,7 @@ double data_rate(const VxpDataStore& store) {
     return std::isfinite(rate) ? rate : 0.0;
 }
 
-ImrHeader make_header(bool delta_mode, double rate) {
+ImrHeader make_header(bool delta_mode, double rate, const ImrFileSettings& settings) {
     ImrHeader header{};
     std::memcpy(header.signature, kImrSignature, sizeof header.signature);
     header.byte_order = kImrLittleEndian;
@@ -35,8 +34,8 @@ ImrHeader make_header(bool delta_mode, double rate) {
     header.delta_theta = delta_mode ? 1 : 0;
     header.delta_velocity = header.delta_theta;
     header.data_rate_hz = rate;
-    header.gyro_scale = run_settings.imr_gyro_scale;
-    header.accel_scale = run_settings.imr_accel_scale;
+    header.gyro_scale = settings.gyro_scale;
+    header.accel_scale = settings.accel_scale;
     header.time_type = kImrTimeTypeGps;
     header.time_tag_type = kImrTimeTagTypeCode;
     header.time_tag_bias = kImrTimeTagBias;
@@ -45,9 +44,10 @@ ImrHeader make_header(bool delta_mode, double rate) {
     return header;
 }
 
-ImrRecord make_record(double time, const SensorVector& angular, const SensorVector& linear) {
-    const double gyro_scale = run_settings.imr_gyro_scale;
-    const double accel_scale = run_settings.imr_accel_scale;
+ImrRecord make_record(double time, const SensorVector& angular, const SensorVector& linear,
+                      const ImrFileSettings& settings) {
+    const double gyro_scale = settings.gyro_scale;
+    const double accel_scale = settings.accel_scale;
     ImrRecord record{};
     record.time = time;
     record.gyro[0] = imr_count(static_cast<double>(angular.x) * kDegreesPerRadian / gyro_scale);
@@ -82,21 +82,22 @@ class RecordBlocks {
 
 }  // namespace
 
-WriterOutcome write_imr_file(std::string file_name, VxpDataStore& store) {
+WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& settings,
+                             const WriterContext& context) {
+    const std::string& file_name = settings.file_name;
     // Delta mode needs both increment kinds; otherwise the file carries the scaled rates.
     const bool delta_mode = !store.delta_theta_records().empty() && !store.delta_velocity_records().empty();
     using Lookup = bool (VxpDataStore::*)(uint32_t, SensorVector&, bool);
     const Lookup angular_at = delta_mode ? &VxpDataStore::delta_theta_at : &VxpDataStore::scaled_gyro_at;
     const Lookup linear_at = delta_mode ? &VxpDataStore::delta_velocity_at : &VxpDataStore::scaled_accel_at;
-    const ImrHeader header = make_header(delta_mode, data_rate(store));
+    const ImrHeader header = make_header(delta_mode, data_rate(store), settings);
 
     OutputFile file;
     if (!file.open(file_name))
         return file.failure();
     RecordBlocks output(file);
 
-    run_settings.console_log << "Writing inertial data to IMR file... ";
-    flush_console_log();
+    context.messages.write("Writing inertial data to IMR file... ");
 
     bool ok = file.write(&header, sizeof header);
     const uint32_t count = store.imu_time_count();
@@ -109,18 +110,16 @@ WriterOutcome write_imr_file(std::string file_name, VxpDataStore& store) {
         const bool has_angular = (store.*angular_at)(i, angular, true);
         const bool has_linear = (store.*linear_at)(i, linear, true);
         if (has_angular && has_linear)
-            ok = output.add(make_record(tag.time_of_week, angular, linear));
+            ok = output.add(make_record(tag.time_of_week, angular, linear, settings));
     }
 
     output.flush();
     if (!file.close()) {
         // End the progress line so the run's error message starts on a line of its own.
-        run_settings.console_log << "\n";
-        flush_console_log();
+        context.messages.write("\n");
         return file.failure();
     }
-    run_settings.console_log << "done.\n";
-    flush_console_log();
+    context.messages.line("done.");
     WriterOutcome outcome;
     outcome.file_name = file_name;
     return outcome;

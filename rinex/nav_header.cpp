@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_settings.h"
 #include "output/output_file.h"
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
@@ -88,16 +87,17 @@ std::string iono_line(const char* name, const double* terms, int count) {
     return header_label_line(std::move(items), "IONOSPHERIC CORR");
 }
 
-std::vector<std::string> header_lines(int32_t receiver_index, const VxpDataStore& store) {
+std::vector<std::string> header_lines(int32_t receiver_index, const VxpDataStore& store,
+                                      const NavigationFileSettings& settings, const WriterContext& context) {
     std::vector<std::string> lines;
     lines.push_back(header_label_line(
         {{kFormatVersion, kVersionColumn}, {"N: GNSS NAV DATA", kFileTypeColumn}, {"MIXED", kSystemColumn}},
         "RINEX VERSION / TYPE"));
     lines.push_back(header_label_line(
-        {{run_settings.version_text, 1}, {"N/A", kRunByColumn}, {rinex_creation_stamp(), kDateColumn}},
+        {{context.program, 1}, {"N/A", kRunByColumn}, {rinex_creation_stamp(), kDateColumn}},
         "PGM / RUN BY / DATE"));
-    lines.push_back(header_label_line({{leap_seconds_text(run_settings.leap_seconds), kLeapSecondsColumn}},
-                                      "LEAP SECONDS"));
+    lines.push_back(
+        header_label_line({{leap_seconds_text(settings.leap_seconds), kLeapSecondsColumn}}, "LEAP SECONDS"));
     // The record in the middle of the log stands for the whole of it.
     const auto& gps_iono = store.receiver_gps_iono(receiver_index);
     if (!gps_iono.empty()) {
@@ -137,7 +137,8 @@ std::vector<EphemerisRef> build_ephemeris_list(int32_t receiver_index, const Vxp
     return list;
 }
 
-WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& store) {
+WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& store,
+                                    const NavigationFileSettings& settings, const WriterContext& context) {
     const std::string name = make_rinex_file_name(true, receiver_index, store);
     if (name.size() < kMinNavigationNameLength) {
         WriterOutcome outcome;
@@ -149,11 +150,9 @@ WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& 
     if (!file.open(name))
         return file.failure();
 
-    run_settings.console_log << "Writing RINEX nav file for GNSS id " << receiver_index << "... "
-                             << std::endl;
-    flush_console_log();
+    context.messages.line("Writing RINEX nav file for GNSS id " + std::to_string(receiver_index) + "... ");
 
-    for (const std::string& line : header_lines(receiver_index, store)) {
+    for (const std::string& line : header_lines(receiver_index, store, settings, context)) {
         if (!write_rinex_line(file, line, true))
             break;
     }
@@ -166,8 +165,7 @@ WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& 
     }
     if (!file.close())
         return file.failure();
-    run_settings.console_log << "done.\n";
-    flush_console_log();
+    context.messages.line("done.");
     WriterOutcome outcome;
     outcome.file_name = name;
     return outcome;

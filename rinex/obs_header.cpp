@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_settings.h"
 #include "rinex/codes.h"
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
@@ -67,11 +66,6 @@ std::string format(const char* pattern, int value) {
     return text;
 }
 
-void log_line(const std::string& text) {
-    run_settings.console_log << text << '\n';
-    flush_console_log();
-}
-
 // Builds one header line at a time and writes it wrapped to 80 columns.
 class HeaderLines {
   public:
@@ -123,7 +117,8 @@ std::string left_out_text(uint64_t count, const char* what, std::size_t id, cons
 
 // Leaves out of `signals` the constellations without a RINEX letter and the signals without a
 // RINEX code, and says once for each how many observations the file goes without.
-void leave_out_unmapped(int32_t receiver_index, const VxpDataStore& store, SignalPresence& signals) {
+void leave_out_unmapped(int32_t receiver_index, const VxpDataStore& store, SignalPresence& signals,
+                        MessageSink& messages) {
     std::array<bool, 256> no_letter{};
     std::array<bool, 256> no_code{};
     bool any = false;
@@ -157,11 +152,11 @@ void leave_out_unmapped(int32_t receiver_index, const VxpDataStore& store, Signa
     }
     for (std::size_t id = 0; id < by_constellation.size(); ++id) {
         if (by_constellation[id] != 0)
-            log_line(left_out_text(by_constellation[id], "constellation", id, "system letter"));
+            messages.line(left_out_text(by_constellation[id], "constellation", id, "system letter"));
     }
     for (std::size_t id = 0; id < by_signal.size(); ++id) {
         if (by_signal[id] != 0)
-            log_line(left_out_text(by_signal[id], "signal", id, "observation code"));
+            messages.line(left_out_text(by_signal[id], "signal", id, "observation code"));
     }
 }
 
@@ -240,14 +235,14 @@ bool write_glonass_lines(HeaderLines& lines, GlonassSlots slots) {
 }
 
 HeaderEnd write_header(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
-                       const ObsHeaderValues& values, SignalPresence& signals) {
+                       const ObsHeaderValues& values, const WriterContext& context, SignalPresence& signals) {
     HeaderLines lines(out);
     const bool opening_written =
         lines.at(kVersionColumn, kFormatVersion)
             .at(kFileTypeColumn, "OBSERVATION DATA")
             .at(kSystemColumn, "MIXED")
             .label("RINEX VERSION / TYPE") &&
-        lines.at(kProgramColumn, run_settings.version_text)
+        lines.at(kProgramColumn, context.program)
             .at(kRunByColumn, "N/A")
             .at(kDateColumn, rinex_creation_stamp())
             .label("PGM / RUN BY / DATE") &&
@@ -257,10 +252,10 @@ HeaderEnd write_header(OutputFile& out, int32_t receiver_index, const VxpDataSto
         return HeaderEnd::write_error;
 
     signals = collect_signals_present(receiver_index, store);
-    leave_out_unmapped(receiver_index, store, signals);
+    leave_out_unmapped(receiver_index, store, signals, context.messages);
     if (signals.empty()) {
-        log_line("ERROR: Signal map could not be generated from VXP data for GNSS" +
-                 std::to_string(receiver_index) + "!");
+        context.messages.line("ERROR: Signal map could not be generated from VXP data for GNSS" +
+                              std::to_string(receiver_index) + "!");
         return HeaderEnd::content_error;
     }
     if (!write_signal_lines(lines, signals))
@@ -303,12 +298,9 @@ GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& s
     return slots;
 }
 
-WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store) {
-    return write_observation_file(receiver_index, store, observation_header_values(receiver_index, store));
-}
-
 WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store,
-                                     const ObsHeaderValues& header_values) {
+                                     const ObservationFileSettings& settings, const WriterContext& context) {
+    const ObsHeaderValues& header_values = settings.header_values;
     WriterOutcome outcome;
     const std::string name = make_rinex_file_name(false, receiver_index, store);
     if (name.size() < kShortestFileName) {
@@ -321,10 +313,10 @@ WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore&
     if (!out.open(name, kFileBufferSize))
         return out.failure();
 
-    log_line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index) + "... ");
+    context.messages.line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index) + "... ");
 
     SignalPresence signals;
-    const HeaderEnd header_end = write_header(out, receiver_index, store, header_values, signals);
+    const HeaderEnd header_end = write_header(out, receiver_index, store, header_values, context, signals);
     if (header_end == HeaderEnd::complete)
         write_observation_epochs(out, receiver_index, store, signals, header_values);
     if (!out.close())
@@ -333,6 +325,6 @@ WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore&
         outcome.status = WriterOutcome::Status::content_error;
         return outcome;
     }
-    log_line("done.");
+    context.messages.line("done.");
     return outcome;
 }

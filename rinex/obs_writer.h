@@ -6,14 +6,19 @@
 #include <utility>
 #include <vector>
 
+#include "output/writer_context.h"
 #include "output/writer_outcome.h"
 #include "rinex/obs_site.h"
 #include "store/vxp_data_store.h"
 
-// The file with the header values the log gives (observation_header_values), or with the values given.
-WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store);
+// What the run decides for one observation file.
+struct ObservationFileSettings {
+    ObsHeaderValues header_values;  // from observation_header_values
+};
+
+// The file of one receiver, named from its first observation and created in the current folder.
 WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store,
-                                     const ObsHeaderValues& header_values);
+                                     const ObservationFileSettings& settings, const WriterContext& context);
 
 // Constellation identifier (ascending) -> its signal identifiers in order of first occurrence.
 using SignalPresence = std::map<uint8_t, std::vector<uint8_t>>;
