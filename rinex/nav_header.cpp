@@ -23,11 +23,6 @@ constexpr int kIonoPrecision = 4;  // "% .4e"
 constexpr const char* kFormatVersion = "3.04";
 
 // Header columns (1-based); every label starts in RINEX_LABEL_COLUMN.
-constexpr int32_t kVersionColumn = 6;
-constexpr int32_t kFileTypeColumn = 21;
-constexpr int32_t kSystemColumn = 41;
-constexpr int32_t kRunByColumn = 21;
-constexpr int32_t kDateColumn = 41;
 constexpr int32_t kLeapSecondsColumn = 5;
 constexpr int32_t kIonoFirstColumn = 7;
 constexpr int32_t kIonoColumnStep = 12;
@@ -61,43 +56,34 @@ void append_distinct(const Slots& slots, Append append) {
     }
 }
 
-std::string header_label_line(std::vector<RinexLineItem> items, const char* label) {
-    items.push_back({label, RINEX_LABEL_COLUMN});
-    return compose_rinex_line(items);
-}
-
 // Leap seconds truncated toward zero; a value past the 32-bit range (a nonsense setting) is
 // printed whole rather than converted out of range.
 std::string leap_seconds_text(double leap_seconds) {
     const double truncated = std::trunc(leap_seconds);
     constexpr double kIntLimit = 2147483647.0;
+    RinexNumberText number;
     if (std::fabs(truncated) <= kIntLimit)
-        return std::to_string(static_cast<long>(truncated));
-    char text[400];
-    std::snprintf(text, sizeof text, "%.0f", truncated);
-    return text;
+        return std::string(number.integer(static_cast<long>(truncated)));
+    return std::string(number.fixed(truncated, 0));
 }
 
 std::string iono_line(const char* name, const double* terms, int count) {
     std::vector<RinexLineItem> items{{name, 1}};
+    RinexNumberText number;
     for (int i = 0; i < count; ++i) {
-        items.push_back(
-            {format_signed_scientific(terms[i], kIonoPrecision), kIonoFirstColumn + i * kIonoColumnStep});
+        items.push_back({std::string(number.scientific(terms[i], kIonoPrecision)),
+                         kIonoFirstColumn + i * kIonoColumnStep});
     }
-    return header_label_line(std::move(items), "IONOSPHERIC CORR");
+    return rinex_header_record(items, "IONOSPHERIC CORR");
 }
 
 std::vector<std::string> header_lines(int32_t receiver_index, const VxpDataStore& store,
                                       const NavigationFileSettings& settings, const WriterContext& context) {
     std::vector<std::string> lines;
-    lines.push_back(header_label_line(
-        {{kFormatVersion, kVersionColumn}, {"N: GNSS NAV DATA", kFileTypeColumn}, {"MIXED", kSystemColumn}},
-        "RINEX VERSION / TYPE"));
-    lines.push_back(header_label_line(
-        {{context.program, 1}, {"N/A", kRunByColumn}, {rinex_creation_stamp(), kDateColumn}},
-        "PGM / RUN BY / DATE"));
-    lines.push_back(
-        header_label_line({{leap_seconds_text(settings.leap_seconds), kLeapSecondsColumn}}, "LEAP SECONDS"));
+    lines.push_back(rinex_version_record(kFormatVersion, "N: GNSS NAV DATA"));
+    lines.push_back(rinex_program_record(context.program));
+    lines.push_back(rinex_header_record({{leap_seconds_text(settings.leap_seconds), kLeapSecondsColumn}},
+                                        "LEAP SECONDS"));
     // The record in the middle of the log stands for the whole of it.
     const auto& gps_iono = store.receiver_gps_iono(receiver_index);
     if (!gps_iono.empty()) {
@@ -114,7 +100,7 @@ std::vector<std::string> header_lines(int32_t receiver_index, const VxpDataStore
         const double alpha[kGalileoIonoTerms] = {chosen.alpha[0], chosen.alpha[1], chosen.alpha[2]};
         lines.push_back(iono_line("GAL", alpha, kGalileoIonoTerms));
     }
-    lines.push_back(header_label_line({}, "END OF HEADER"));
+    lines.push_back(rinex_header_record({}, "END OF HEADER"));
     return lines;
 }
 

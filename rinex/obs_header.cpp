@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
-#include <cstdio>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -24,15 +23,6 @@ constexpr std::size_t kShortestFileName = 34;
 constexpr std::size_t kFileBufferSize = 1 << 20;
 
 constexpr const char* kFormatVersion = "3.05";
-constexpr int32_t kVersionColumn = 6;  // F9.2 in columns 1-9
-constexpr int32_t kFileTypeColumn = 21;
-constexpr int32_t kSystemColumn = 41;
-constexpr int32_t kProgramColumn = 1;
-constexpr int32_t kRunByColumn = 21;
-constexpr int32_t kDateColumn = 41;
-constexpr int32_t kObserverColumn = 1;
-constexpr int32_t kAgencyColumn = 21;
-constexpr int32_t kMarkerTypeColumn = 1;
 // TIME OF FIRST OBS: 5I6, F13.7, 5X, A3.
 constexpr int kDateFieldWidth = 6;
 constexpr int kSecondFieldWidth = 13;
@@ -40,31 +30,19 @@ constexpr int kSecondDecimals = 7;
 constexpr int32_t kTimeSystemColumn = 49;
 // SYS / # / OBS TYPES: A1, 2X, I3, 13(1X, A3); continuation lines leave columns 1-6 blank.
 constexpr int32_t kTypeCountColumn = 4;
-constexpr int32_t kFirstTypeColumn = 8;
-constexpr int32_t kTypeStep = 4;
-constexpr std::size_t kTypesPerLine = 13;
+constexpr int kTypeCountWidth = 3;
+constexpr RinexSlots kTypeSlots{8, 4, 13};
 // SYS / PHASE SHIFT: A1, 1X, A3.
 constexpr int32_t kPhaseTypeColumn = 3;
 // GLONASS SLOT / FRQ #: I3, 1X, 8(A1, I2.2, 1X, I2, 1X); continuation lines leave columns 1-4 blank.
 constexpr int kSlotCountWidth = 3;
-constexpr int32_t kFirstSlotColumn = 5;
-constexpr int32_t kFirstFrequencyColumn = 9;
+constexpr RinexSlots kSlotSlots{5, 7, 8};
+constexpr int kSlotDigits = 2;
 constexpr int kFrequencyWidth = 2;
-constexpr int32_t kSlotStep = 7;
-constexpr std::size_t kSlotsPerLine = 8;
 // What the two-digit fields hold: slot numbers 0-99, frequency numbers -9 to 99.
 constexpr int32_t kLargestSlot = 99;
 constexpr int32_t kSmallestFrequency = -9;
 constexpr int32_t kLargestFrequency = 99;
-
-constexpr const char* kMovingMarker = "GROUND_CRAFT";
-constexpr const char* kFixedMarker = "GEODETIC";
-
-std::string format(const char* pattern, int value) {
-    char text[32];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
 
 // Builds one header line at a time and writes it wrapped to 80 columns.
 class HeaderLines {
@@ -76,15 +54,27 @@ class HeaderLines {
         return *this;
     }
     bool label(std::string_view text) {
-        builder_.place(text, RINEX_LABEL_COLUMN);
-        const bool written = write_rinex_line(out_, builder_.line(), true);
-        builder_.clear();
-        return written;
+        builder_.label(text);
+        return written();
+    }
+    // A record of several lines, items after the lead placed with at().
+    RinexContinuedRecord continued(RinexSlots slots, std::string_view label) {
+        return RinexContinuedRecord(builder_, slots, label);
+    }
+    bool record(RinexContinuedRecord& record) {
+        record.text();
+        return written();
     }
     // A record composed elsewhere.
-    bool record(const std::string& line) { return write_rinex_line(out_, line, true); }
+    bool record(std::string_view line) { return write_rinex_line(out_, line, true); }
 
   private:
+    bool written() {
+        const bool ok = write_rinex_line(out_, builder_.line(), true);
+        builder_.clear();
+        return ok;
+    }
+
     OutputFile& out_;
     RinexLineBuilder builder_;
 };
@@ -92,20 +82,21 @@ class HeaderLines {
 // How the header ended: complete, stopped by its content, or stopped by a failed write.
 enum class HeaderEnd { complete, content_error, write_error };
 
-bool write_site_records(HeaderLines& lines, const ObsHeaderValues& values, bool fixed_site) {
-    return lines.record(marker_name_record(values)) &&
-           lines.at(kMarkerTypeColumn, fixed_site ? kFixedMarker : kMovingMarker).label("MARKER TYPE") &&
-           lines.at(kObserverColumn, "Observer").at(kAgencyColumn, "Agency").label("OBSERVER / AGENCY") &&
-           lines.record(receiver_record(values)) && lines.record(antenna_type_record(values)) &&
-           lines.record(approx_position_record(values)) && lines.record(antenna_delta_record(values));
+bool write_site_records(HeaderLines& lines, const ObsHeaderValues& values) {
+    for (const std::string& record : site_records(values, SiteRecords::header)) {
+        if (!lines.record(record))
+            return false;
+    }
+    return true;
 }
 
 bool write_first_time_line(HeaderLines& lines, const RawObservation& first) {
     const CalendarTime t = gps_to_calendar(first.time_of_week, first.week_number);
+    RinexNumberText number;
     std::string fields;
     for (int part : {t.year, t.month, t.day, t.hour, t.minute})
-        fields += rinex_integer_field(part, kDateFieldWidth);
-    fields += rinex_fixed_field(t.second, kSecondFieldWidth, kSecondDecimals);
+        fields += number.integer_field(part, kDateFieldWidth);
+    fields += number.fixed_field(t.second, kSecondFieldWidth, kSecondDecimals);
     return lines.at(1, fields).at(kTimeSystemColumn, "GPS").label("TIME OF FIRST OBS");
 }
 
@@ -183,15 +174,13 @@ bool write_observation_types(HeaderLines& lines, const ConstellationCodes& syste
         types.push_back("L" + code);
         types.push_back("D" + code);
     }
-    lines.at(1, system.letter).at(kTypeCountColumn, format("%3i", static_cast<int>(types.size())));
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        const int32_t slot = static_cast<int32_t>(i % kTypesPerLine);
-        lines.at(kFirstTypeColumn + kTypeStep * slot, types[i]);
-        const bool line_full = slot == static_cast<int32_t>(kTypesPerLine) - 1;
-        if ((line_full || i + 1 == types.size()) && !lines.label("SYS / # / OBS TYPES"))
-            return false;
-    }
-    return true;
+    RinexNumberText number;
+    lines.at(1, system.letter)
+        .at(kTypeCountColumn, number.integer_field(static_cast<long>(types.size()), kTypeCountWidth));
+    RinexContinuedRecord record = lines.continued(kTypeSlots, "SYS / # / OBS TYPES");
+    for (const std::string& type : types)
+        record.next(type);
+    return lines.record(record);
 }
 
 // Observation types and phase shifts of every constellation, in that order.
@@ -220,33 +209,27 @@ bool write_glonass_lines(HeaderLines& lines, GlonassSlots slots) {
         return false;
     // A number a two-digit field cannot hold comes only from a damaged record: left out.
     std::erase_if(slots, [](const auto& slot) { return !fits_slot_fields(slot); });
-    for (std::size_t k = 0; k < slots.size(); ++k) {
-        const int32_t place = static_cast<int32_t>(k % kSlotsPerLine);
-        if (k == 0)
-            lines.at(1, rinex_integer_field(static_cast<long>(slots.size()), kSlotCountWidth));
-        lines.at(kFirstSlotColumn + kSlotStep * place, format("R%02i", slots[k].second))
-            .at(kFirstFrequencyColumn + kSlotStep * place,
-                rinex_integer_field(slots[k].first, kFrequencyWidth));
-        const bool line_full = place == static_cast<int32_t>(kSlotsPerLine) - 1;
-        if ((line_full || k + 1 == slots.size()) && !lines.label("GLONASS SLOT / FRQ #"))
-            return false;
+    if (slots.empty())
+        return true;
+    RinexNumberText number;
+    lines.at(1, number.integer_field(static_cast<long>(slots.size()), kSlotCountWidth));
+    RinexContinuedRecord record = lines.continued(kSlotSlots, "GLONASS SLOT / FRQ #");
+    for (const auto& [frequency, slot] : slots) {
+        std::string entry = "R";  // "R05 -9": slot and frequency number
+        entry += number.integer(slot, kSlotDigits);
+        entry += ' ';
+        entry += number.integer_field(frequency, kFrequencyWidth);
+        record.next(entry);
     }
-    return true;
+    return lines.record(record);
 }
 
 HeaderEnd write_header(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
                        const ObsHeaderValues& values, const WriterContext& context, SignalPresence& signals) {
     HeaderLines lines(out);
     const bool opening_written =
-        lines.at(kVersionColumn, kFormatVersion)
-            .at(kFileTypeColumn, "OBSERVATION DATA")
-            .at(kSystemColumn, "MIXED")
-            .label("RINEX VERSION / TYPE") &&
-        lines.at(kProgramColumn, context.program)
-            .at(kRunByColumn, "N/A")
-            .at(kDateColumn, rinex_creation_stamp())
-            .label("PGM / RUN BY / DATE") &&
-        write_site_records(lines, values, receiver_index == OBS_FIXED_SITE_RECEIVER) &&
+        lines.record(rinex_version_record(kFormatVersion, "OBSERVATION DATA")) &&
+        lines.record(rinex_program_record(context.program)) && write_site_records(lines, values) &&
         write_first_time_line(lines, store.receiver_raw_epochs(receiver_index)[0][0]);
     if (!opening_written)
         return HeaderEnd::write_error;

@@ -69,6 +69,53 @@ TEST(RinexFields, NumbersRightAlignedInTheirFields) {
     EXPECT_EQ(rinex_integer_field(-7, 2), "-7");
 }
 
+// The integers of the printf formats the files use: zeros after the sign, blanks before it.
+TEST(RinexFields, IntegersZeroPaddedOrInTheirFields) {
+    RinexNumberText number;
+    EXPECT_EQ(number.integer(7, 2), "07");
+    EXPECT_EQ(number.integer(-5, 3), "-05");
+    EXPECT_EQ(number.integer(-5, 2), "-5");
+    EXPECT_EQ(number.integer(2024), "2024");
+    EXPECT_EQ(number.integer_field(-7, 4), "  -7");
+    EXPECT_EQ(number.integer_field(1000, 3), "1000");
+}
+
+// A number placed in its field keeps what stands before it, as placing its text would.
+TEST(RinexLineBuilder, FixedNumbersPlacedByTheirLastColumn) {
+    RinexLineBuilder builder;
+    builder.place("G05", 1);
+    EXPECT_TRUE(builder.place_fixed(12.5, 3, 17, 14));
+    builder.place("7", 19);
+    EXPECT_TRUE(builder.place_fixed(-0.25, 3, 33, 14));
+    EXPECT_FALSE(builder.place_fixed(123456789012.5, 3, 49, 14));  // 16 characters
+    EXPECT_EQ(builder.line(), "G05" + std::string(8, ' ') + "12.500 7" + std::string(8, ' ') + "-0.250" +
+                                  std::string(47, ' '));
+}
+
+// Records that continue: the same slot columns on every line, the label on each line taken,
+// and a record without a label ending after its last item.
+TEST(RinexContinuedRecord, SlotsContinueUnderTheSameColumns) {
+    RinexLineBuilder builder;
+    builder.place("G", 1);
+    RinexContinuedRecord types(builder, RinexSlots{8, 4, 3}, "SYS / # / OBS TYPES");
+    for (const char* type : {"C1C", "L1C", "D1C", "C2W"})
+        types.next(type);
+    const std::string first = "G      C1C L1C D1C";
+    const std::string second = "       C2W";
+    EXPECT_EQ(types.text(), first + std::string(42, ' ') + "SYS / # / OBS TYPES " + second +
+                                std::string(50, ' ') + "SYS / # / OBS TYPES ");
+
+    RinexLineBuilder record_line;
+    record_line.place("G01", 1);
+    RinexContinuedRecord record(record_line, RinexSlots{5, 19, 4});
+    record.next("epoch");
+    record.skip();
+    record.next("b");
+    record.skip();
+    record.next("c");
+    EXPECT_EQ(record.text(), "G01 epoch" + std::string(33, ' ') + "b" + std::string(41, ' ') + "c ");
+}
+
 TEST(RinexLineBuilder, ReusedBufferStartsBlankAfterClear) {
     RinexLineBuilder builder;
     builder.place(std::string(90, 'x'), 20);
