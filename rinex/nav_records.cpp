@@ -1,8 +1,10 @@
-// GPS, Galileo and GLONASS navigation records: every value in one 19-column exponent format,
-// four values per line, placed by the shared line composer.
+// GPS, Galileo and GLONASS navigation records, every value in one 19-column exponent format, four
+// values to a line; and the list of the distinct ephemerides a file holds.
 #include "rinex/nav_records.h"
 
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <string>
 
 #include "rinex/gnss_time.h"
@@ -65,6 +67,33 @@ class RecordLayout {
     RinexContinuedRecord record_;
     RinexNumberText number_;
 };
+
+// The compared block of a GPS/Galileo record: the orbit and clock, satellite_id through crs.
+constexpr std::size_t kKeplerBlockBegin = offsetof(GpsEphemeris, satellite_id);
+constexpr std::size_t kKeplerBlockEnd = offsetof(GpsEphemeris, crs) + sizeof(double);
+static_assert(kKeplerBlockEnd - kKeplerBlockBegin == 204, "GPS/Galileo compared block");
+// Of a GLONASS record: position, velocity and acceleration.
+constexpr std::size_t kGlonassBlockBegin = offsetof(GlonassEphemeris, x);
+constexpr std::size_t kGlonassBlockEnd = offsetof(GlonassEphemeris, az) + sizeof(float);
+static_assert(kGlonassBlockEnd - kGlonassBlockBegin == 48, "GLONASS compared block");
+
+template <std::size_t Begin, std::size_t End, class Record>
+bool same_block(const Record& a, const Record& b) {
+    const auto* pa = reinterpret_cast<const unsigned char*>(&a);
+    const auto* pb = reinterpret_cast<const unsigned char*>(&b);
+    return std::memcmp(pa + Begin, pb + Begin, End - Begin) == 0;
+}
+
+// Appends the records of each slot that differ from the record before them in the same slot.
+template <std::size_t Begin, std::size_t End, class Slots, class Append>
+void append_distinct(const Slots& slots, Append append) {
+    for (const auto& slot : slots) {
+        for (std::size_t j = 0; j < slot.size(); ++j) {
+            if (j == 0 || !same_block<Begin, End>(slot[j], slot[j - 1]))
+                append(&slot[j]);
+        }
+    }
+}
 
 // Day of the GPS week of a time stamp; stamps that are not finite count as day 0, and the value
 // is kept inside the 32-bit range so that damaged stamps cannot overflow the conversion.
@@ -205,4 +234,21 @@ std::string glonass_record_text(const GlonassEphemeris& e) {
     record.value(static_cast<double>(e.az) / kMetresPerKilometre);
     record.value(e.age);
     return record.text();
+}
+
+std::vector<EphemerisRef> build_ephemeris_list(int32_t receiver_index, const VxpDataStore& store) {
+    std::vector<EphemerisRef> list;
+    append_distinct<kKeplerBlockBegin, kKeplerBlockEnd>(
+        store.receiver_gps_ephemerides(receiver_index), [&](const GpsEphemeris* e) {
+            list.push_back({EphemerisSystem::gps, e, nullptr});
+        });
+    append_distinct<kKeplerBlockBegin, kKeplerBlockEnd>(
+        store.receiver_galileo_ephemerides(receiver_index), [&](const GalileoEphemeris* e) {
+            list.push_back({EphemerisSystem::galileo, e, nullptr});
+        });
+    append_distinct<kGlonassBlockBegin, kGlonassBlockEnd>(
+        store.receiver_glonass_ephemerides(receiver_index), [&](const GlonassEphemeris* e) {
+            list.push_back({EphemerisSystem::glonass, nullptr, e});
+        });
+    return list;
 }

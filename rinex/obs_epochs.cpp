@@ -10,9 +10,8 @@
 #include "rinex/codes.h"
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
-#include "rinex/obs_output.h"
 #include "rinex/obs_site.h"
-#include "rinex/obs_writer.h"
+#include "rinex/obs_writer_internal.h"
 
 namespace {
 
@@ -284,23 +283,6 @@ uint32_t count_satellites(const RawObservation* sorted, std::size_t count) {
 uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted) {
     sort_epoch(epoch, sorted);
     return count_satellites(sorted.data(), sorted.size());
-}
-
-int32_t find_base_station_record(double time_of_week, uint32_t week_number, int32_t start_index,
-                                 const VxpDataStore& store) {
-    const Sequence<BaseStationInfo>& sites = store.base_station_records();
-    const double epoch_time = time_of_week + static_cast<double>(week_number) * SECONDS_PER_WEEK;
-    int32_t index = start_index;
-    for (;;) {
-        const int64_t next = static_cast<int64_t>(index) + 1;
-        if (next < 0 || next >= static_cast<int64_t>(sites.size()))
-            return index;
-        const BaseStationInfo& site = sites[static_cast<std::size_t>(next)];
-        // A later record, or one without a usable time (NaN), ends the run.
-        if (!(site.time_of_week + static_cast<double>(site.week_number) * SECONDS_PER_WEEK <= epoch_time))
-            return index;
-        index = static_cast<int32_t>(next);
-    }
 }
 
 bool write_observation_epochs(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,

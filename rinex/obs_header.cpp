@@ -1,5 +1,5 @@
-// The observation file of one receiver: opening and closing it, its header, and the messages
-// and outcomes of every way it can end. The epoch records are in obs_epochs.cpp.
+// The header of an observation file: version, program, site, first observation time, the
+// observation types of the signals present and the GLONASS records.
 #include <algorithm>
 #include <array>
 #include <bitset>
@@ -10,17 +10,10 @@
 #include "rinex/codes.h"
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
-#include "rinex/naming.h"
-#include "rinex/obs_output.h"
 #include "rinex/obs_site.h"
-#include "rinex/obs_writer.h"
+#include "rinex/obs_writer_internal.h"
 
 namespace {
-
-// A name shorter than this cannot be a long RINEX name; nothing is written for it.
-constexpr std::size_t kShortestFileName = 34;
-// stdio buffer of the output file: few, large writes for logs of millions of epochs.
-constexpr std::size_t kFileBufferSize = 1 << 20;
 
 constexpr const char* kFormatVersion = "3.05";
 // TIME OF FIRST OBS: 5I6, F13.7, 5X, A3.
@@ -78,9 +71,6 @@ class HeaderLines {
     OutputFile& out_;
     RinexLineBuilder builder_;
 };
-
-// How the header ended: complete, stopped by its content, or stopped by a failed write.
-enum class HeaderEnd { complete, content_error, write_error };
 
 bool write_site_records(HeaderLines& lines, const ObsHeaderValues& values) {
     for (const std::string& record : site_records(values, SiteRecords::header)) {
@@ -224,30 +214,6 @@ bool write_glonass_lines(HeaderLines& lines, GlonassSlots slots) {
     return lines.record(record);
 }
 
-HeaderEnd write_header(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
-                       const ObsHeaderValues& values, const WriterContext& context, SignalPresence& signals) {
-    HeaderLines lines(out);
-    const bool opening_written =
-        lines.record(rinex_version_record(kFormatVersion, "OBSERVATION DATA")) &&
-        lines.record(rinex_program_record(context.program)) && write_site_records(lines, values) &&
-        write_first_time_line(lines, store.receiver_raw_epochs(receiver_index)[0][0]);
-    if (!opening_written)
-        return HeaderEnd::write_error;
-
-    signals = collect_signals_present(receiver_index, store);
-    leave_out_unmapped(receiver_index, store, signals, context.messages);
-    if (signals.empty()) {
-        context.messages.line("ERROR: Signal map could not be generated from VXP data for GNSS" +
-                              std::to_string(receiver_index) + "!");
-        return HeaderEnd::content_error;
-    }
-    if (!write_signal_lines(lines, signals))
-        return HeaderEnd::write_error;
-    if (!write_glonass_lines(lines, collect_glonass_slots(receiver_index, store)))
-        return HeaderEnd::write_error;
-    return lines.label("END OF HEADER") ? HeaderEnd::complete : HeaderEnd::write_error;
-}
-
 }  // namespace
 
 SignalPresence collect_signals_present(int32_t receiver_index, const VxpDataStore& store) {
@@ -281,33 +247,27 @@ GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& s
     return slots;
 }
 
-WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store,
-                                     const ObservationFileSettings& settings, const WriterContext& context) {
-    const ObsHeaderValues& header_values = settings.header_values;
-    WriterOutcome outcome;
-    const std::string name = make_rinex_file_name(false, receiver_index, store);
-    if (name.size() < kShortestFileName) {
-        outcome.status = WriterOutcome::Status::skipped;
-        return outcome;
+HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
+                                   const ObsHeaderValues& values, const WriterContext& context,
+                                   SignalPresence& signals) {
+    HeaderLines lines(out);
+    const bool opening_written =
+        lines.record(rinex_version_record(kFormatVersion, "OBSERVATION DATA")) &&
+        lines.record(rinex_program_record(context.program)) && write_site_records(lines, values) &&
+        write_first_time_line(lines, store.receiver_raw_epochs(receiver_index)[0][0]);
+    if (!opening_written)
+        return HeaderEnd::write_error;
+
+    signals = collect_signals_present(receiver_index, store);
+    leave_out_unmapped(receiver_index, store, signals, context.messages);
+    if (signals.empty()) {
+        context.messages.line("ERROR: Signal map could not be generated from VXP data for GNSS" +
+                              std::to_string(receiver_index) + "!");
+        return HeaderEnd::content_error;
     }
-    outcome.file_name = name;
-
-    OutputFile out;
-    if (!out.open(name, kFileBufferSize))
-        return out.failure();
-
-    context.messages.line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index) + "... ");
-
-    SignalPresence signals;
-    const HeaderEnd header_end = write_header(out, receiver_index, store, header_values, context, signals);
-    if (header_end == HeaderEnd::complete)
-        write_observation_epochs(out, receiver_index, store, signals, header_values);
-    if (!out.close())
-        return out.failure();
-    if (header_end == HeaderEnd::content_error) {
-        outcome.status = WriterOutcome::Status::content_error;
-        return outcome;
-    }
-    context.messages.line("done.");
-    return outcome;
+    if (!write_signal_lines(lines, signals))
+        return HeaderEnd::write_error;
+    if (!write_glonass_lines(lines, collect_glonass_slots(receiver_index, store)))
+        return HeaderEnd::write_error;
+    return lines.label("END OF HEADER") ? HeaderEnd::complete : HeaderEnd::write_error;
 }

@@ -3,9 +3,9 @@
 #include <string_view>
 #include <vector>
 
+#include "rinex/gnss_time.h"
 #include "rinex/line.h"
 #include "rinex/naming.h"
-#include "rinex/obs_writer.h"
 
 namespace {
 
@@ -74,6 +74,23 @@ std::string antenna_delta_record(const ObsHeaderValues& values) {
 }
 
 }  // namespace
+
+int32_t find_base_station_record(double time_of_week, uint32_t week_number, int32_t start_index,
+                                 const VxpDataStore& store) {
+    const Sequence<BaseStationInfo>& sites = store.base_station_records();
+    const double epoch_time = time_of_week + static_cast<double>(week_number) * SECONDS_PER_WEEK;
+    int32_t index = start_index;
+    for (;;) {
+        const int64_t next = static_cast<int64_t>(index) + 1;
+        if (next < 0 || next >= static_cast<int64_t>(sites.size()))
+            return index;
+        const BaseStationInfo& site = sites[static_cast<std::size_t>(next)];
+        // A later record, or one without a usable time (NaN), ends the run.
+        if (!(site.time_of_week + static_cast<double>(site.week_number) * SECONDS_PER_WEEK <= epoch_time))
+            return index;
+        index = static_cast<int32_t>(next);
+    }
+}
 
 ObsHeaderValues with_base_station(ObsHeaderValues values, const BaseStationInfo& site) {
     values.marker_name = std::to_string(site.station_id);

@@ -35,6 +35,12 @@ struct ObsHeaderValues {
 // nothing else known.
 ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& store);
 
+// The base-station record in force at an epoch: from start_index on, the last record of the run
+// whose times are at or before the epoch time (start_index itself when the next record is later,
+// or when no record follows it).
+int32_t find_base_station_record(double time_of_week, uint32_t week_number, int32_t start_index,
+                                 const VxpDataStore& store);
+
 // The values with the station, position and antenna height of a base-station record.
 ObsHeaderValues with_base_station(ObsHeaderValues values, const BaseStationInfo& site);
 

@@ -17,6 +17,7 @@
 #include "rinex/gnss_time.h"
 #include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
+#include "rinex/obs_writer_internal.h"
 #include "store/vxp_data_store.h"
 #include "tests/captured_messages.h"
 #include "tools/log_writer/log_writer.h"
