@@ -10,6 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/utf8_files.h"
+
 namespace {
 
 // The log is read from the file in large blocks: few system calls, and no copy through a stdio
@@ -143,9 +145,9 @@ bool VxpDataStore::load_file(const char* path) {
     // Only a regular file is a log: a directory opens for reading on some systems and then
     // fails on the first read, after the store would already have been emptied.
     std::error_code status_error;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(path), status_error))
+    if (!std::filesystem::is_regular_file(path_from_utf8(path), status_error))
         return false;
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = open_file(path, "rb");
     if (file == nullptr)
         return false;
 
