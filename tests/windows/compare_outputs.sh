@@ -68,7 +68,7 @@ compare_case() {
         esac
         compared=$((compared + 1))
     done <<<"$linux_files"
-    echo "$name: exit code $linux_status on both; $compared output files compared"
+    echo "$name: exit code $linux_status (Linux) and $windows_status (Wine); $compared output files compared"
 }
 
 # A damaged copy of the sample: bytes overwritten in a few packets and the end cut off inside one.
@@ -83,7 +83,7 @@ compare_case sample "$sample" sample.vxp -inertial_data novatel
 compare_case damaged "$damaged" damaged.vxp -inertial_data NovAtel -leap_seconds 17.5
 compare_case unsupported_format "$sample" sample.vxp -inertial_data xyz
 compare_case no_extension "$damaged" damaged
-compare_case "Prüf Ordner" "$sample" "Lauf Prüfung ü.vxp" -inertial_data novatel
+compare_case "Prüf Ordner" "$sample" "Lauf Prüfung λ.vxp" -inertial_data novatel
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures difference(s) between the Linux and the Windows program"
