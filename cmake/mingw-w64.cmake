@@ -20,8 +20,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # -static takes libgcc, libstdc++ and winpthread as archives.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Programs built here (the tests, through CTest) run under Wine when it is installed.
-find_program(KELVARTIX_WINE NAMES wine wine64)
+# Programs built here (the tests, through CTest) run under Wine when it is installed, with a Wine
+# prefix of the build's own (build-windows/wineprefix).
+find_program(KELVARTIX_WINE NAMES wine)
 if(KELVARTIX_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KELVARTIX_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_BINARY_DIR}/wineprefix)
 endif()

@@ -1,6 +1,8 @@
 // UTF-8 paths and arguments: the wide-character calls on Windows, the bytes unchanged elsewhere.
 #include "platform/utf8_files.h"
 
+#include <cerrno>
+
 #ifdef _WIN32
 #include <windows.h>
 // windows.h comes first: shellapi.h uses its types.
@@ -43,7 +45,16 @@ std::filesystem::path path_from_utf8(const std::string& utf8_path) {
 
 std::FILE* open_file(const std::string& utf8_path, const char* mode) {
 #ifdef _WIN32
-    return _wfopen(wide_from_utf8(utf8_path).c_str(), wide_from_utf8(mode).c_str());
+    const std::wstring path = wide_from_utf8(utf8_path);
+    std::FILE* file = _wfopen(path.c_str(), wide_from_utf8(mode).c_str());
+    // Windows refuses to open a folder as a file with "access denied"; say what it is, as POSIX
+    // systems do.
+    if (file == nullptr && errno == EACCES) {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            errno = EISDIR;
+    }
+    return file;
 #else
     return std::fopen(utf8_path.c_str(), mode);
 #endif

@@ -11,7 +11,8 @@
 // The path that `utf8_path` names, for the std::filesystem calls and the file streams.
 std::filesystem::path path_from_utf8(const std::string& utf8_path);
 
-// std::fopen of a UTF-8 path (Windows: _wfopen); null when the file cannot be opened.
+// std::fopen of a UTF-8 path (Windows: _wfopen); null, with errno set, when the file cannot be
+// opened (EISDIR for a folder on every system).
 std::FILE* open_file(const std::string& utf8_path, const char* mode);
 
 // The process's arguments as UTF-8 text. On Windows they are read from the wide command line

@@ -149,7 +149,10 @@ TEST(FixedFormat, ZerosTinyValuesAndSpecialValues) {
                              std::numeric_limits<double>::infinity(),
                              -std::numeric_limits<double>::infinity(),
                              std::numeric_limits<double>::quiet_NaN(),
-                             -std::numeric_limits<double>::quiet_NaN()}) {
+#ifndef _WIN32  // MinGW's printf drops the sign of a NaN; glibc's and format_fixed keep it
+                             -std::numeric_limits<double>::quiet_NaN(),
+#endif
+                         }) {
             comparison.check(value, decimals);
         }
     }
