@@ -6,17 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+source tools/ensure_packages.sh
+ensure_packages g++-mingw-w64-x86-64-posix wine wine64 googletest
 
 dir=build-windows
 started=$(date +%s)

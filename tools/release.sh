@@ -10,17 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dist="$(mkdir -p "${1:-dist}" && cd "${1:-dist}" && pwd)"
 
-packages=(cmake g++ make dpkg-dev g++-mingw-w64-x86-64-posix)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+source tools/ensure_packages.sh
+ensure_packages cmake g++ make dpkg-dev g++-mingw-w64-x86-64-posix
 
 # package <build folder> <CPack generator> <cmake options...>
 package() {

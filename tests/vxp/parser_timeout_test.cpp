@@ -48,7 +48,8 @@ TEST(Tick, DefaultSourceIsTheMonotonicClockInMilliseconds) {
 #ifdef _WIN32
     const uint32_t start = static_cast<uint32_t>(GetTickCount());
     const uint32_t windows_tick = vxp_tick_ms();
-    EXPECT_LE(vxp_elapsed_ms(start, windows_tick), vxp_elapsed_ms(start, static_cast<uint32_t>(GetTickCount())));
+    EXPECT_LE(vxp_elapsed_ms(start, windows_tick),
+              vxp_elapsed_ms(start, static_cast<uint32_t>(GetTickCount())));
 #else
     timespec before{};
     timespec after{};
