@@ -1,10 +1,11 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Runs a Windows program of the cross build under Wine, for CTest (the emulator of
 # cmake/mingw-w64.cmake): wine-run.sh <prefix folder> <program.exe> [arguments...]
 #
 # The Wine prefix lives in the build folder and is made on first use. A persistent wineserver and
-# the prefix's services are started first, apart from any test's output: started by a test's own
-# wine, they would keep that test's output pipe open after the test ended, and CTest would wait.
+# the prefix's services are started first, apart from the caller: started by a test's own wine,
+# they would hold the test's output pipe (or another of CTest's pipes) open after the test ended,
+# and CTest would wait for them.
 set -e
 WINEPREFIX="$1"
 shift
@@ -14,18 +15,32 @@ export WINEPREFIX
 : "${WINEDLLOVERRIDES:=mscoree,mshtml=}"
 export WINEDEBUG WINEDLLOVERRIDES
 
+# detached <command...>: runs the command with /dev/null as its standard descriptors and without
+# any other descriptor of ours (the lock, CTest's pipes); its status is the command's.
+detached() {
+    (
+        for fd in $(ls /proc/$BASHPID/fd); do
+            if [ "$fd" -gt 2 ] && [ "$fd" -ne 255 ]; then eval "exec $fd>&-"; fi
+        done
+        exec "$@" </dev/null >/dev/null 2>&1
+    )
+}
+
 mkdir -p "$WINEPREFIX"
 (
     flock 9
     # A new server (status 0; 2 when one runs already) gets the prefix's services started here,
-    # made first when the prefix is new: they live as long as the server. Neither the server nor
-    # the services may hold the lock (descriptor 9) or a test's output.
-    if wineserver -p </dev/null >/dev/null 2>&1 9>&-; then
+    # made first when the prefix is new: they live as long as the server.
+    if detached wineserver -p; then
         if [ -f "$WINEPREFIX/system.reg" ]; then
-            wineboot </dev/null >/dev/null 2>&1 9>&-
+            detached wineboot
         else
-            wineboot --init </dev/null >/dev/null 2>&1 9>&-
+            detached wineboot --init
         fi
     fi
 ) 9>"$WINEPREFIX/../wineprefix.lock"
-exec wine "$@"
+status=0
+wine "$@" || status=$?
+# A failure says how Wine ended, since a program that Wine could not start prints nothing.
+[ "$status" -eq 0 ] || echo "wine-run.sh: wine $1 ended with status $status" >&2
+exit "$status"
