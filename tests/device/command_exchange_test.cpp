@@ -45,7 +45,9 @@ Bytes expected_command(uint8_t command, const Bytes& data) {
     Bytes packet = {
         0x75,   0x65, 0x0D, static_cast<uint8_t>(data.size() + 2), static_cast<uint8_t>(data.size() + 2),
         command};
-    packet.insert(packet.end(), data.begin(), data.end());
+    // Byte by byte: g++ 12 at -O2 misreads a range insert here as an out-of-bounds copy.
+    for (const uint8_t byte : data)
+        packet.push_back(byte);
     packet.resize(packet.size() + 2);
     const uint16_t checksum = vxp_packet_checksum(packet.data());
     packet[packet.size() - 2] = static_cast<uint8_t>(checksum >> 8);
