@@ -11,6 +11,7 @@
 
 #include "driver/run_settings.h"
 #include "imr/imr_format.h"
+#include "platform/utf8_files.h"
 
 namespace {
 
@@ -130,7 +131,7 @@ WriterOutcome write_imr_file(std::string file_name, VxpDataStore& store) {
     const ImrHeader header = make_header(delta_mode, data_rate(store));
 
     errno = 0;
-    std::FILE* file = std::fopen(file_name.c_str(), "wb");
+    std::FILE* file = open_file(file_name, "wb");
     if (file == nullptr)
         return file_error(file_name, errno != 0 ? errno : EIO);
     ImrOutput output(file);

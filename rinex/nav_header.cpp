@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/run_settings.h"
+#include "platform/utf8_files.h"
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
 #include "rinex/naming.h"
@@ -197,7 +198,7 @@ WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& 
         outcome.file_name = name;
         return outcome;
     }
-    std::FILE* handle = std::fopen(name.c_str(), "wb");
+    std::FILE* handle = open_file(name, "wb");
     if (handle == nullptr)
         return file_error(name, std::strerror(errno));
     NavigationFile file(handle);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/run_settings.h"
+#include "platform/utf8_files.h"
 #include "rinex/codes.h"
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
@@ -341,7 +342,7 @@ WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore&
     outcome.file_name = name;
 
     ObsOutput out;
-    out.file = std::fopen(name.c_str(), "wb");
+    out.file = open_file(name, "wb");
     if (out.file == nullptr)
         return file_error(name, errno);
     std::vector<char> file_buffer(kFileBufferSize);

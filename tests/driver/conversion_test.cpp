@@ -136,6 +136,9 @@ TEST_F(Conversion, ARinexFileThatCannotBeCreatedFailsTheRunButNotTheOthers) {
 }
 
 TEST_F(Conversion, AFullDiskIsReportedForEveryRinexFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "writes to /dev/full through symbolic links";
+#endif
     const Lines names = rinex_names();
     ASSERT_EQ(names.size(), 3u);
     for (const std::string& name : names) {
@@ -159,6 +162,9 @@ TEST_F(Conversion, AnImrFileThatCannotBeCreated) {
 }
 
 TEST_F(Conversion, AnImrFileOnAFullDisk) {
+#ifdef _WIN32
+    GTEST_SKIP() << "writes to /dev/full through a symbolic link";
+#endif
     fs::create_symlink("/dev/full", dir / "in" / "day.imr");
     const Lines lines = run({"-inertial_data", "novatel"}, kFailureStatus);
     ASSERT_GE(lines.size(), 2u);

@@ -65,7 +65,7 @@ class NavFileTest : public testing::Test {
   protected:
     void SetUp() override {
         run_settings.leap_seconds = 18.0;
-        run_settings.log_file.open("run.log", std::ios::out | std::ios::trunc);
+        run_settings.log_file.open("run.log", std::ios::out | std::ios::trunc | std::ios::binary);
         ASSERT_TRUE(run_settings.log_file.is_open());
     }
     void TearDown() override {
