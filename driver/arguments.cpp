@@ -64,9 +64,10 @@ bool parse_arguments(int argc, char** argv) {
                 std::cout << "Error: Leap seconds requires a value!\n";
                 return false;
             }
-            // atof: leading blanks skipped, the longest numeric prefix taken, 0 when there is none.
+            // As atof: leading blanks skipped, the longest numeric prefix taken, 0 when there is none.
+            // strtod itself, because MinGW's atof stops at a hexadecimal prefix that strtod reads.
             run_settings.leap_seconds_user_set = true;
-            run_settings.leap_seconds = std::atof(argv[i + 1]);
+            run_settings.leap_seconds = std::strtod(argv[i + 1], nullptr);
             i += 2;
         } else {
             return false;

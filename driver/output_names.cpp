@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/utf8_files.h"
+
 namespace {
 
 // What ends a directory name in a path: the extension is searched after the last of them.
@@ -30,7 +32,7 @@ std::string output_name_beside_input(const std::string& input_path, std::string_
     std::error_code error;
     // equivalent() also sees through links and different spellings of one path; it reports an
     // error (and we keep the name) when either file does not exist.
-    if (std::filesystem::equivalent(input_path, name, error) && !error) {
+    if (std::filesystem::equivalent(path_from_utf8(input_path), path_from_utf8(name), error) && !error) {
         name = input_path;
         name += extension;
     }

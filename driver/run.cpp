@@ -16,6 +16,7 @@
 #include "imr/imr_writer.h"
 #include "output/writer_context.h"
 #include "output/writer_outcome.h"
+#include "platform/utf8_files.h"
 #include "rinex/nav_writer.h"
 #include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
@@ -154,7 +155,10 @@ int run_conversion(int argc, char** argv) {
     }
 
     const std::string log_file_name = output_name_beside_input(run_settings.input_file_name, kLogExtension);
-    run_settings.log_file.open(log_file_name, std::ios::in | std::ios::out | std::ios::trunc);
+    // Binary, so that the log holds the same bytes on every system ("\n" line ends, as every
+    // other file the run writes).
+    run_settings.log_file.open(path_from_utf8(log_file_name),
+                               std::ios::in | std::ios::out | std::ios::trunc | std::ios::binary);
     if (!run_settings.log_file.is_open()) {
         std::cout << "Could not open log file!\n";
         std::cout.flush();

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/utf8_files.h"
+
 namespace {
 
 // A file is written by one thread only, so where the C library offers it the stream's lock is
@@ -27,7 +29,7 @@ bool OutputFile::open(const std::string& name, std::size_t buffer_size) {
     name_ = name;
     error_ = 0;
     errno = 0;
-    file_ = std::fopen(name.c_str(), "wb");
+    file_ = open_file(name, "wb");
     if (file_ == nullptr) {
         fail(errno);
         return false;

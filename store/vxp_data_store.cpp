@@ -10,6 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/utf8_files.h"
+
 namespace {
 
 // The log is read from the file in large blocks: few system calls, and no copy through a stdio
@@ -154,9 +156,9 @@ bool VxpDataStore::load_file(const char* path) {
     // store would already have been emptied: it is no log. Anything else that opens (a named pipe
     // fed by a decompressor, a device) is read to its end, whatever its size.
     std::error_code status_error;
-    if (std::filesystem::is_directory(std::filesystem::path(path), status_error))
+    if (std::filesystem::is_directory(path_from_utf8(path), status_error))
         return false;
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = open_file(path, "rb");
     if (file == nullptr)
         return false;
 

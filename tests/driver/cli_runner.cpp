@@ -1,12 +1,20 @@
-// Runs the built kelvartix executable (path given by the build) with fork and exec.
+// Runs the built kelvartix executable (path given by the build) with fork and exec; on Windows
+// tests/windows/cli_runner_win32.cpp runs it.
 #include "cli_runner.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "temp_dir.h"
+
+std::vector<std::string> banner_lines() {
+    const std::string rule(97, '-');
+    return {"", "", rule, "kelvartix V1.1", "Kestravonic VXP Binary file to RINEX 3.05 Converter:", rule, ""};
+}
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -55,8 +63,4 @@ CliResult run_kelvartix(const std::filesystem::path& working_directory,
     result.err = read_file(err_path);
     return result;
 }
-
-std::vector<std::string> banner_lines() {
-    const std::string rule(97, '-');
-    return {"", "", rule, "kelvartix V1.1", "Kestravonic VXP Binary file to RINEX 3.05 Converter:", rule, ""};
-}
+#endif

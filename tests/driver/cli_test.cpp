@@ -155,6 +155,9 @@ TEST_F(Cli, ADirectoryIsNotALog) {
 }
 
 TEST_F(Cli, AReadFailureIsNotACompleteLoad) {
+#ifdef _WIN32
+    GTEST_SKIP() << "reads /proc/self/mem through a symbolic link";
+#endif
     // Reading this process's own memory at offset 0 fails with an I/O error right after a
     // successful open.
     std::filesystem::create_symlink("/proc/self/mem", dir / "mem.bin");

@@ -1,7 +1,9 @@
 // flush_console_log: the same characters, in the same order, to standard output and the log file.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <iomanip>
@@ -25,7 +27,7 @@ TEST_F(ConsoleLogFlush, WithoutALogFileGoesToStandardOutputOnly) {
 TEST_F(ConsoleLogFlush, CopiesPiecesOfALineToBothSinksAndEmptiesTheBuffer) {
     TempDir dir;
     const auto log_path = dir / "run.log";
-    run_settings.log_file.open(log_path, std::ios::in | std::ios::out | std::ios::trunc);
+    run_settings.log_file.open(log_path, std::ios::in | std::ios::out | std::ios::trunc | std::ios::binary);
     ASSERT_TRUE(run_settings.log_file.is_open());
 
     ::testing::internal::CaptureStdout();
@@ -55,6 +57,9 @@ TEST_F(ConsoleLogFlush, KeepsWorkingAfterAFailedInsertion) {
 TEST_F(ConsoleLogFlush, PushesAnUnfinishedLineOutAtOnce) {
     // Standard output into a pipe is block-buffered: only an explicit flush makes the progress
     // text readable before its line is finished.
+#ifdef _WIN32
+    GTEST_SKIP() << "standard output is redirected into a pipe with POSIX calls";
+#else
     std::fflush(stdout);
     int pipe_ends[2];
     ASSERT_EQ(pipe(pipe_ends), 0);
@@ -76,6 +81,7 @@ TEST_F(ConsoleLogFlush, PushesAnUnfinishedLineOutAtOnce) {
     close(pipe_ends[1]);
     EXPECT_EQ(std::string(seen, count > 0 ? static_cast<std::size_t>(count) : 0),
               "Writing inertial data to IMR file... ");
+#endif
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -136,6 +138,9 @@ TEST_F(Conversion, ARinexFileThatCannotBeCreatedFailsTheRunButNotTheOthers) {
 }
 
 TEST_F(Conversion, AFullDiskIsReportedForEveryRinexFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "writes to /dev/full through symbolic links";
+#endif
     const Lines names = rinex_names();
     ASSERT_EQ(names.size(), 3u);
     for (const std::string& name : names) {
@@ -159,6 +164,9 @@ TEST_F(Conversion, AnImrFileThatCannotBeCreated) {
 }
 
 TEST_F(Conversion, AnImrFileOnAFullDisk) {
+#ifdef _WIN32
+    GTEST_SKIP() << "writes to /dev/full through a symbolic link";
+#endif
     fs::create_symlink("/dev/full", dir / "in" / "day.imr");
     const Lines lines = run({"-inertial_data", "novatel"}, kFailureStatus);
     ASSERT_GE(lines.size(), 2u);
@@ -168,6 +176,9 @@ TEST_F(Conversion, AnImrFileOnAFullDisk) {
 }
 
 TEST_F(Conversion, ALogFromANamedPipeConvertsLikeTheFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a POSIX named pipe fed by a forked process";
+#else
     const std::string bytes = read_file(dir / "in" / "day.bin");
     fs::remove(dir / "in" / "day.bin");
     ASSERT_EQ(mkfifo((dir / "in" / "day.bin").c_str(), 0600), 0);
@@ -194,6 +205,7 @@ TEST_F(Conversion, ALogFromANamedPipeConvertsLikeTheFile) {
     EXPECT_EQ(lines, expected);
     std::error_code missing;
     EXPECT_EQ(fs::file_size(dir / "in" / "day.imr", missing), kImrHeaderSize + 3 * kImrRecordSize);
+#endif
 }
 
 TEST(ConversionContent, AWriterContentErrorIsLeftToTheWriter) {

@@ -41,10 +41,12 @@ TEST(OutputNameBesideInput, NeverNamesTheInputItself) {
     EXPECT_EQ(output_name_beside_input((dir / "day2.imr").string(), ".imr"), (dir / "day2.imr.imr").string());
     EXPECT_EQ(output_name_beside_input((dir / "day2.imr").string(), ".log"), (dir / "day2.log").string());
 
+#ifndef _WIN32  // no symbolic links under Wine
     // Also through a link: the log of "link.bin" would be "day1.log", which is the input.
     std::filesystem::create_symlink(dir / "day1.log", dir / "link.bin");
     std::filesystem::create_symlink(dir / "day1.log", dir / "link.log");
     EXPECT_EQ(output_name_beside_input((dir / "link.bin").string(), ".log"), (dir / "link.bin.log").string());
+#endif
 }
 
 }  // namespace

@@ -16,6 +16,11 @@
 namespace {
 
 std::string printf_text(double value, int decimals) {
+#ifdef _WIN32
+    // MinGW's printf drops the sign of a NaN; glibc's, and format_fixed on every system, keep it.
+    if (std::isnan(value) && std::signbit(value))
+        return "-nan";
+#endif
     char text[400];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;

@@ -37,7 +37,7 @@ std::vector<std::vector<uint8_t>> load_and_record(const std::vector<uint8_t>& by
     store->set_sensor_packet_observer(record_packet);
     store->set_gnss_packet_observer(record_packet);
     store->set_filter_packet_observer(record_packet);
-    const bool loaded = store->load_file(path.c_str());
+    const bool loaded = store->load_file(path.string().c_str());
     delivered_packets = nullptr;
     // Removed rather than truncated by the next check: rewriting a file in place makes some
     // file systems write it out to disk on close, which slows a thousand checks down.

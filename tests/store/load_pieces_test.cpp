@@ -100,7 +100,7 @@ TEST(LoadPieces, LargePiecesFrameExactlyAsHundredBytePieces) {
         out.write(reinterpret_cast<const char*>(log.data()), static_cast<std::streamsize>(log.size()));
     }
     auto loaded = std::make_unique<VxpDataStore>();
-    ASSERT_TRUE(loaded->load_file(path.c_str()));
+    ASSERT_TRUE(loaded->load_file(path.string().c_str()));
     std::filesystem::remove_all(pattern);
     auto classic = std::make_unique<VxpDataStore>();
     load_in_small_pieces(*classic, log);

@@ -4,11 +4,18 @@
 #include <cstdarg>
 #include <cstdio>
 
+// MinGW's C++ library formats with its own C99 printf (%zu included): check the formats against it.
+#if defined(__MINGW32__)
+#define VXPSIM_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define VXPSIM_PRINTF_FORMAT printf
+#endif
+
 namespace {
 class Json {
   public:
     void raw(const char* text) { out_ += text; }
-    void format(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
+    void format(const char* fmt, ...) __attribute__((format(VXPSIM_PRINTF_FORMAT, 2, 3))) {
         char buffer[512];
         va_list args;
         va_start(args, fmt);

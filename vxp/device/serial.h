@@ -1,5 +1,7 @@
 /* Serial port access for a live device: open a port at a baud rate (8 data bits, no parity, one
- * stop bit, raw bytes, exclusive use), write and read raw bytes with the hexadecimal trace. */
+ * stop bit, raw bytes, exclusive use), write and read raw bytes with the hexadecimal trace.
+ * Implemented with the Win32 communications calls on Windows (serial_win32.c: numbered port n is
+ * \\.\COMn) and with termios elsewhere (serial_posix.c). */
 #ifndef VXP_DEVICE_SERIAL_H
 #define VXP_DEVICE_SERIAL_H
 
