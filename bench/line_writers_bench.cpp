@@ -122,20 +122,19 @@ void BM_DataLinePlaced(benchmark::State& state) {
 }
 BENCHMARK(BM_DataLinePlaced);
 
-// The same line as the observation writer makes it: each value formatted straight into its
-// columns of the line (place_fixed), the strength digit after the carrier phase.
+// The same line as the observation writer makes it (RinexDataLine): each value formatted straight
+// into its columns, the strength digit with the carrier phase.
 void BM_DataLineInPlace(benchmark::State& state) {
     const std::vector<double> values = observation_values();
-    RinexLineBuilder line;
+    RinexDataLine line;
     std::size_t next = 0;
     for (auto _ : state) {
-        line.clear();
-        line.place("G12", 1);
-        int32_t last = 4 + 13;
-        for (int value = 0; value < 6; ++value, last += 16) {
-            line.place_fixed(values[next++ % values.size()], 3, last, 14);
-            if (value % 3 == 1)
-                line.place("7", last + 2);
+        line.begin("G12");
+        for (std::size_t field = 0; field < 6; field += 3) {
+            line.value(field, values[next++ % values.size()]);
+            line.value(field + 1, values[next++ % values.size()]);
+            line.strength(field + 1, 7);
+            line.value(field + 2, values[next++ % values.size()]);
         }
         benchmark::DoNotOptimize(line.line().data());
     }

@@ -5,20 +5,6 @@
 
 #include "platform/utf8_files.h"
 
-namespace {
-
-// A file is written by one thread only, so where the C library offers it the stream's lock is
-// not taken for every line.
-std::size_t write_bytes(const void* data, std::size_t size, std::FILE* file) {
-#if defined(__GLIBC__)
-    return fwrite_unlocked(data, 1, size, file);
-#else
-    return std::fwrite(data, 1, size, file);
-#endif
-}
-
-}  // namespace
-
 OutputFile::~OutputFile() {
     // A writer that gave up: what it wrote stays.
     if (file_ != nullptr)
@@ -41,20 +27,9 @@ bool OutputFile::open(const std::string& name, std::size_t buffer_size) {
     return true;
 }
 
-bool OutputFile::write(const void* data, std::size_t size) {
-    if (error_ != 0 || file_ == nullptr)
-        return false;
-    errno = 0;
-    if (write_bytes(data, size, file_) != size) {
-        fail(errno);
-        return false;
-    }
-    return true;
-}
-
 bool OutputFile::close() {
     if (file_ == nullptr)
-        return error_ == 0;
+        return error_ == 0;  // never opened (EBADF), or closed already
     errno = 0;
     if (std::fflush(file_) != 0)
         fail(errno);

@@ -3,6 +3,7 @@
 // can say which file failed and why.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -25,8 +26,16 @@ class OutputFile {
     // False when it cannot be created.
     bool open(const std::string& name, std::size_t buffer_size = kSystemBuffer);
 
-    // False once any step on this file has failed; nothing more is written then.
-    bool write(const void* data, std::size_t size);
+    // False once any step on this file has failed; nothing more is written then. Inline: a
+    // RINEX file is written a line at a time, millions of them.
+    bool write(const void* data, std::size_t size) {
+        if (error_ != 0)
+            return false;
+        if (write_bytes(data, size) == size)
+            return true;
+        fail(errno);  // a short write leaves the system's reason in errno
+        return false;
+    }
     bool write(std::string_view text) { return write(text.data(), text.size()); }
 
     // Writes out what is buffered and closes the file. False when anything on this file failed,
@@ -39,10 +48,19 @@ class OutputFile {
     WriterOutcome failure() const;
 
   private:
+    // A file is written by one thread only, so where the C library offers it the stream's lock
+    // is not taken for every write.
+    std::size_t write_bytes(const void* data, std::size_t size) {
+#if defined(__GLIBC__)
+        return fwrite_unlocked(data, 1, size, file_);
+#else
+        return std::fwrite(data, 1, size, file_);
+#endif
+    }
     void fail(int error);
 
     std::FILE* file_ = nullptr;
     std::string name_;
     std::vector<char> buffer_;  // outlives the stream, which uses it until closed
-    int error_ = 0;             // errno of the first failure, 0 while every step succeeded
+    int error_ = EBADF;         // errno of the first failure, 0 while every step succeeded
 };

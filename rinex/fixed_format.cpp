@@ -100,11 +100,12 @@ bool scaled_units(double value, int decimals, uint64_t& units) {
     return true;
 }
 
-// The right-aligned text of the observation values, built in two words. Digits d0 .. d15 of
+// The right-aligned field of the observation values, built in two words. Digits d0 .. d15 of
 // the 16-digit count (d0 always 0 below 10^15) go to the 16 characters as d1 .. d12, the point,
-// d13 d14 d15; then the leading zeros give way to what the line holds there and the character
-// before the digits becomes the sign.
+// d13 d14 d15; then the leading zeros become blanks and the last blank before the text the sign.
 constexpr int kWordDecimals = 3;
+constexpr uint64_t kBlanks = 0x2020202020202020u;
+constexpr uint64_t kMinusOverBlank = '-' - ' ';
 
 // A mask of the lowest n bytes of a word (n from 0 to 8).
 uint64_t low_bytes(int n) {
@@ -124,6 +125,7 @@ char* format_fixed(char* out, double value, int decimals) {
 }
 
 std::size_t format_fixed_right(char* last, double value, int decimals, std::size_t max_length) {
+    char* const field = last + 1 - kRightFieldWidth;
     uint64_t units = 0;
     if (decimals != kWordDecimals || std::endian::native != std::endian::little ||
         !scaled_units(value, decimals, units)) {
@@ -131,6 +133,7 @@ std::size_t format_fixed_right(char* last, double value, int decimals, std::size
         const std::size_t length = static_cast<std::size_t>(format_fixed(text, value, decimals) - text);
         if (length > max_length || length > kRightFieldWidth)
             return length;
+        std::memset(field, ' ', kRightFieldWidth - length);
         std::memcpy(last + 1 - length, text, length);
         return length;
     }
@@ -145,24 +148,18 @@ std::size_t format_fixed_right(char* last, double value, int decimals, std::size
     const uint64_t second = eight_digit_word(static_cast<uint32_t>(units % kEightDigits));
     uint64_t low = (first >> 8) | (second << 56);
     uint64_t high = ((second >> 8) & 0xFFFFFFFFu) | (uint64_t{'.'} << 32) | (second & 0xFFFFFF0000000000u);
-    // The characters before the text keep what they hold: the two words are merged with them.
-    char* const field = last + 1 - kRightFieldWidth;
-    const int before = static_cast<int>(kRightFieldWidth - length);
-    uint64_t held_low;
-    uint64_t held_high;
-    std::memcpy(&held_low, field, sizeof held_low);
-    std::memcpy(&held_high, field + 8, sizeof held_high);
+    const int blanks = kRightFieldWidth - 1 - kWordDecimals - whole;  // before the whole digits
+    const uint64_t low_blank = low_bytes(blanks);
+    const uint64_t high_blank = low_bytes(std::max(blanks - 8, 0));
+    low = (low & ~low_blank) | (kBlanks & low_blank);
+    high = (high & ~high_blank) | (kBlanks & high_blank);
     if (negative) {
-        const int sign = before;
+        const int sign = blanks - 1;
         if (sign < 8)
-            low = (low & ~(uint64_t{0xFF} << (8 * sign))) | (uint64_t{'-'} << (8 * sign));
+            low += kMinusOverBlank << (8 * sign);
         else
-            high = (high & ~(uint64_t{0xFF} << (8 * (sign - 8)))) | (uint64_t{'-'} << (8 * (sign - 8)));
+            high += kMinusOverBlank << (8 * (sign - 8));
     }
-    const uint64_t low_held = low_bytes(before);
-    const uint64_t high_held = low_bytes(std::max(before - 8, 0));
-    low = (low & ~low_held) | (held_low & low_held);
-    high = (high & ~high_held) | (held_high & high_held);
     std::memcpy(field, &low, sizeof low);
     std::memcpy(field + 8, &high, sizeof high);
     return length;

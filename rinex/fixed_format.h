@@ -12,11 +12,10 @@ inline constexpr std::size_t kFixedTextCapacity = 330;
 // at least kFixedTextCapacity characters, and returns the end of the text. No terminating zero.
 char* format_fixed(char* out, double value, int decimals);
 
-// Width of the field format_fixed_right may touch.
+// Width of the field format_fixed_right writes.
 inline constexpr std::size_t kRightFieldWidth = 16;
 
-// Writes the text of format_fixed right-aligned so that it ends at `last`, leaving the characters
-// before it as they are, and returns its length; a text longer than `max_length` (or 16) is not
-// written at all. The 16 characters ending at `last` must be writable: the fast path reads and
-// writes them whole.
+// Writes the text of format_fixed right-aligned into the 16 characters ending at `last`, blanks
+// before it, and returns its length; a text longer than `max_length` (or 16) is not written at
+// all. The observation values use it to write straight into their line.
 std::size_t format_fixed_right(char* last, double value, int decimals, std::size_t max_length);

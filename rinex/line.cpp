@@ -70,17 +70,14 @@ std::string_view RinexNumberText::fixed_field(double value, int width, int decim
     return padded(text, width, ' ');
 }
 
-std::string_view RinexNumberText::integer(long value, int digits) {
-    char* const start = text_ + kPadRoom;
-    const std::string_view text(start,
-                                static_cast<std::size_t>(std::to_chars(start, end(), value).ptr - start));
-    if (value >= 0)
+std::string_view RinexNumberText::zero_padded(std::string_view text, int digits) {
+    if (text[0] != '-')
         return padded(text, digits, '0');
     // The zeros go after the sign: "-05".
-    const std::string_view zero_padded = padded(text.substr(1), digits - 1, '0');
-    char* const sign = const_cast<char*>(zero_padded.data()) - 1;
+    const std::string_view digits_padded = padded(text.substr(1), digits - 1, '0');
+    char* const sign = const_cast<char*>(digits_padded.data()) - 1;
     *sign = '-';
-    return {sign, zero_padded.size() + 1};
+    return {sign, digits_padded.size() + 1};
 }
 
 std::string_view RinexNumberText::integer_field(long value, int width) {
@@ -98,7 +95,8 @@ std::string_view RinexNumberText::padded(std::string_view text, int width, char 
     const std::size_t wanted = field_width(width);
     const std::size_t count = wanted > text.size() ? std::min(wanted - text.size(), kPadRoom) : 0;
     char* const start = const_cast<char*>(text.data()) - count;
-    std::memset(start, fill, count);
+    for (std::size_t i = 0; i < count; ++i)  // a character or two, mostly
+        start[i] = fill;
     return {start, text.size() + count};
 }
 
@@ -116,15 +114,8 @@ std::string rinex_integer_field(long value, int width) {
     return std::string(number.integer_field(value, width));
 }
 
-char* RinexLineBuilder::reserve(std::size_t end) {
-    if (buffer_.size() < kLead + end)
-        buffer_.resize(std::max({kLead + end, 2 * buffer_.size(), kInitialBufferSize}), ' ');
-    return buffer_.data() + kLead;
-}
-
 void RinexLineBuilder::clear() {
-    if (end_ != 0)
-        std::memset(buffer_.data() + kLead, ' ', end_);
+    std::memset(buffer_.data(), ' ', end_);
     width_ = 0;
     end_ = 0;
 }
@@ -132,23 +123,12 @@ void RinexLineBuilder::clear() {
 void RinexLineBuilder::place(std::string_view text, int32_t column) {
     const std::size_t start = column > 1 ? static_cast<std::size_t>(column - 1) : 0;
     const std::size_t end = start + text.size();
-    copy_text(reserve(end) + start, text.data(), text.size());
+    if (buffer_.size() < end)
+        buffer_.resize(std::max({end, 2 * buffer_.size(), kInitialBufferSize}), ' ');
+    copy_text(buffer_.data() + start, text.data(), text.size());
     end_ = std::max(end_, end);
     // One past the last character: the composer's width rule, which leaves one trailing blank.
     width_ = end + 1;
-}
-
-bool RinexLineBuilder::place_fixed(double value, int decimals, int32_t last_column, std::size_t max_length) {
-    const std::size_t end = last_column > 0 ? static_cast<std::size_t>(last_column) : 0;
-    // The number goes straight into the line; the characters before it keep what they hold, so
-    // the result is that of placing its text.
-    const std::size_t fits = std::min(max_length, end);  // never before column 1
-    const std::size_t length = format_fixed_right(reserve(end) + end - 1, value, decimals, fits);
-    if (length > fits || length > kRightFieldWidth)
-        return false;
-    end_ = std::max(end_, end);
-    width_ = end + 1;
-    return true;
 }
 
 void RinexLineBuilder::label(std::string_view text) {
@@ -157,10 +137,43 @@ void RinexLineBuilder::label(std::string_view text) {
 
 std::string_view RinexLineBuilder::line() {
     const std::size_t width = std::max({width_, end_, RINEX_LINE_WIDTH});
-    reserve(width);
+    if (buffer_.size() < width)
+        buffer_.resize(width, ' ');
     // The blanks up to the width are part of the line from now on, as if written.
     end_ = width;
-    return std::string_view(buffer_.data() + kLead, width);
+    return std::string_view(buffer_.data(), width);
+}
+
+void RinexDataLine::begin(std::string_view satellite) {
+    std::memset(buffer_.data(), ' ', std::min(end_, buffer_.size()));
+    satellite_length_ = std::min(satellite.size(), kSatelliteCapacity);
+    char* const line = room(satellite_length_);
+    for (std::size_t i = 0; i < satellite_length_; ++i)
+        line[i] = satellite_[i] = satellite[i];
+    end_ = satellite_length_;
+    // No digit yet: the first column stands in, which keeps what it holds (no field reaches it).
+    digit_column_ = 0;
+    digit_ = satellite_length_ > 0 ? satellite_[0] : ' ';
+}
+
+void RinexDataLine::grow(std::size_t end) {
+    buffer_.resize(std::max({end, 2 * buffer_.size(), kInitialBufferSize}), ' ');
+}
+
+std::string_view RinexDataLine::line() {
+    // Placed in column order, the last text is the rightmost: the line ends one blank after it.
+    const std::size_t width = std::max(end_ + 1, RINEX_LINE_WIDTH);
+    char* const line = room(width);
+    // The last strength digit, now that no field follows it; and the satellite's columns that
+    // the first field's blanks reached (from the second on), where its value's text did not go,
+    // as placing the texts in column order gives.
+    line[digit_column_] = digit_;
+    for (std::size_t i = 1; i < satellite_length_; ++i) {
+        if (line[i] == ' ')
+            line[i] = satellite_[i];
+    }
+    end_ = width;
+    return std::string_view(line, width);
 }
 
 std::string compose_rinex_line(const std::vector<RinexLineItem>& items) {

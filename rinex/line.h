@@ -2,6 +2,7 @@
 // labels, records that continue over several lines, and the writing of lines into a file.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -26,7 +27,14 @@ class RinexNumberText {
     // wide) is written as zero, the field's "unknown", rather than pushing its neighbours aside.
     std::string_view fixed_field(double value, int width, int decimals);
     // "%0<digits>li": at least `digits` characters, zeros after the sign.
-    std::string_view integer(long value, int digits = 1);
+    std::string_view integer(long value, int digits = 1) {
+        char* const start = text_ + kPadRoom;
+        const std::string_view text(start,
+                                    static_cast<std::size_t>(std::to_chars(start, end(), value).ptr - start));
+        if (text.size() >= static_cast<std::size_t>(digits))
+            return text;
+        return zero_padded(text, digits);
+    }
     // "%<width>li": right-aligned in an Iw field.
     std::string_view integer_field(long value, int width);
     // "% .<precision>e": a blank or "-" before the first digit.
@@ -36,6 +44,7 @@ class RinexNumberText {
     static constexpr std::size_t kPadRoom = 32;  // most fill characters before a text
 
     static std::size_t field_width(int width);
+    std::string_view zero_padded(std::string_view text, int digits);
     // The text (which starts in this object's buffer, after the room for fill) with `fill`
     // characters before it up to `width`.
     std::string_view padded(std::string_view text, int width, char fill);
@@ -60,21 +69,13 @@ class RinexLineBuilder {
   public:
     void clear();
     void place(std::string_view text, int32_t column);
-    // The text of "%.<decimals>f" placed so that it ends in `last_column`, as place() would place
-    // it; false, and nothing placed, when it is longer than `max_length`.
-    bool place_fixed(double value, int decimals, int32_t last_column, std::size_t max_length);
     // A header label, in columns 61-80.
     void label(std::string_view text);
     // The finished line; valid until the next clear() or place().
     std::string_view line();
 
   private:
-    // Room for the characters a right-aligned number may read before column 1.
-    static constexpr std::size_t kLead = kRightFieldWidth;
-
-    char* reserve(std::size_t end);
-
-    std::string buffer_;  // kLead blanks, then the line; blanks beyond end_
+    std::string buffer_;  // blanks beyond end_, so that placing a text is a plain copy
     std::size_t width_ = 0;
     std::size_t end_ = 0;  // one past the last character of the line so far
 };
@@ -87,6 +88,64 @@ std::string rinex_header_record(const std::vector<RinexLineItem>& items, std::st
 // systems), and the program that wrote it with the current date.
 std::string rinex_version_record(std::string_view version, std::string_view file_type);
 std::string rinex_program_record(std::string_view program);
+
+// A data line of an observation epoch: the satellite in columns 1-3, then one 16-column field per
+// observation: the value as F14.3, a loss-of-lock column (left blank) and a signal-strength
+// digit. The line is that of the composer's rules with the texts placed in column order (a
+// longer satellite text gives way to a 14-character first value); the values are formatted
+// straight into their columns, since a file holds millions of them.
+class RinexDataLine {
+  public:
+    // A new line for the satellite ("G05"; at most 16 characters are kept).
+    void begin(std::string_view satellite);
+    // The value of field `field` (0 for the first after the satellite); false, and the field left
+    // blank, when its text is longer than 14 characters. Fields go in ascending order.
+    bool value(std::size_t field, double value) {
+        const std::size_t last = kFirstFieldEnd + kFieldWidth * field;  // 0-based, one past the value
+        char* const line = room(last);
+        const std::size_t length = format_fixed_right(line + last - 1, value, kDecimals, kValueWidth);
+        if (length > kValueWidth)
+            return false;
+        end_ = last;  // fields ascend: this one ends the line so far
+        return true;
+    }
+    // The signal-strength digit (1-9) of field `field`, right after its value. Each field goes
+    // in with blanks before its text, which reach the two columns before it: a digit goes into
+    // the line once the next field is in (at the next digit, or in line()).
+    void strength(std::size_t field, int digit) {
+        room(digit_column_ + 1)[digit_column_] = digit_;
+        digit_column_ = kFirstFieldEnd + kFieldWidth * field + kStrengthOffset;  // 0-based
+        digit_ = static_cast<char>('0' + digit);
+        room(digit_column_ + 1);
+        end_ = digit_column_ + 1;
+    }
+    // The finished line; valid until the next begin().
+    std::string_view line();
+
+  private:
+    static constexpr std::size_t kSatelliteColumns = 3;
+    static constexpr std::size_t kValueWidth = 14;
+    static constexpr std::size_t kFieldWidth = 16;
+    static constexpr std::size_t kFirstFieldEnd = kSatelliteColumns + kValueWidth;
+    static constexpr std::size_t kStrengthOffset = 1;  // after the loss-of-lock column
+    static constexpr int kDecimals = 3;
+    static constexpr std::size_t kSatelliteCapacity = 16;
+
+    // The line's characters, at least `end` of them.
+    char* room(std::size_t end) {
+        if (buffer_.size() < end)
+            grow(end);
+        return buffer_.data();
+    }
+    void grow(std::size_t end);
+
+    std::string buffer_;  // blanks beyond end_
+    char satellite_[kSatelliteCapacity] = {};
+    std::size_t satellite_length_ = 0;
+    std::size_t digit_column_ = 0;  // where the last strength digit goes, and which it is
+    char digit_ = ' ';
+    std::size_t end_ = 0;  // one past the last character of the line so far
+};
 
 // Where the items of a record that continues over several lines go: slots of one width, a fixed
 // number to a line; the next line continues under the same slot columns.

@@ -15,16 +15,9 @@
 
 namespace {
 
-// Data line: satellite in columns 1-3, then per observation 14 columns of value (F14.3), one
-// loss-of-lock column (left blank) and one signal-strength column; three observations per signal.
-constexpr int32_t kSatelliteColumn = 1;
-constexpr int32_t kFirstFieldColumn = 4;
-constexpr int32_t kValueWidth = 14;
-constexpr int32_t kFieldWidth = 16;
-constexpr int32_t kStrengthOffset = 15;  // from the start of the carrier-phase field
-constexpr int32_t kObservationsPerSignal = 3;
-constexpr int32_t kSignalGroupWidth = kFieldWidth * kObservationsPerSignal;
-constexpr int kValueDecimals = 3;
+// Data line (laid out by RinexDataLine): three observations per signal, pseudorange, carrier
+// phase and Doppler, the signal strength with the carrier phase.
+constexpr std::size_t kObservationsPerSignal = 3;
 // Signal strength (dB-Hz) to the RINEX 1-9 strength digit: six dB-Hz per step.
 constexpr int kStrengthStep = 6;
 constexpr int kWeakestDigit = 1;
@@ -42,14 +35,14 @@ constexpr int32_t kCommentColumn = 11;
 constexpr std::size_t kConstellationSlots = 5;
 constexpr int16_t kNotListed = -1;
 
-// The value in its 14 columns ending at column `last`; a zero leaves them blank, and so does a
-// value that cannot be a measurement (not finite, or too long for the field).
-bool place_value(RinexLineBuilder& line, double value, int32_t last) {
+// The value in its field; a zero leaves the field blank, and so does a value that cannot be a
+// measurement (not finite, or too long for the field).
+bool place_value(RinexDataLine& line, std::size_t field, double value) {
     if (value == 0.0 || !std::isfinite(value))
         return false;
     if (std::fabs(value) >= 1e15)
         return false;  // far past 14 characters; keeps the text short
-    return line.place_fixed(value, kValueDecimals, last, static_cast<std::size_t>(kValueWidth));
+    return line.value(field, value);
 }
 
 int strength_digit(float signal_strength) {
@@ -182,26 +175,21 @@ class EpochWriter {
         }
         if (used == 0)
             return true;
-        line_.clear();
         text_.assign(letters_[constellation]);
         text_.append(number_.integer(begin->satellite_id, 2));
-        line_.place(text_, kSatelliteColumn);
+        data_line_.begin(text_);
         for (std::size_t position = 0; position < used; ++position) {
             const RawObservation* o = slots_[position];
             slots_[position] = nullptr;
             if (o == nullptr)
                 continue;
-            const int32_t field = kFirstFieldColumn + kSignalGroupWidth * static_cast<int32_t>(position);
-            place_value(line_, o->pseudorange, field + kValueWidth - 1);
-            const int32_t phase_field = field + kFieldWidth;
-            if (place_value(line_, o->carrier_phase, phase_field + kValueWidth - 1)) {
-                const char digit = static_cast<char>('0' + strength_digit(o->signal_strength));
-                line_.place(std::string_view(&digit, 1), phase_field + kStrengthOffset);
-            }
-            const int32_t doppler_field = phase_field + kFieldWidth;
-            place_value(line_, static_cast<double>(o->doppler), doppler_field + kValueWidth - 1);
+            const std::size_t field = kObservationsPerSignal * position;
+            place_value(data_line_, field, o->pseudorange);
+            if (place_value(data_line_, field + 1, o->carrier_phase))
+                data_line_.strength(field + 1, strength_digit(o->signal_strength));
+            place_value(data_line_, field + 2, static_cast<double>(o->doppler));
         }
-        return write_rinex_line(out_, line_.line(), false);
+        return write_rinex_line(out_, data_line_.line(), false);
     }
 
     OutputFile& out_;
@@ -209,6 +197,7 @@ class EpochWriter {
     std::array<std::string, kConstellationSlots> letters_;
     std::vector<const RawObservation*> slots_;
     RinexLineBuilder line_;
+    RinexDataLine data_line_;
     RinexNumberText number_;
     std::string text_;  // the epoch line's date, or a data line's satellite
 };

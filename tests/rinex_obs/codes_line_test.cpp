@@ -80,16 +80,23 @@ TEST(RinexFields, IntegersZeroPaddedOrInTheirFields) {
     EXPECT_EQ(number.integer_field(1000, 3), "1000");
 }
 
-// A number placed in its field keeps what stands before it, as placing its text would.
-TEST(RinexLineBuilder, FixedNumbersPlacedByTheirLastColumn) {
-    RinexLineBuilder builder;
-    builder.place("G05", 1);
-    EXPECT_TRUE(builder.place_fixed(12.5, 3, 17, 14));
-    builder.place("7", 19);
-    EXPECT_TRUE(builder.place_fixed(-0.25, 3, 33, 14));
-    EXPECT_FALSE(builder.place_fixed(123456789012.5, 3, 49, 14));  // 16 characters
-    EXPECT_EQ(builder.line(), "G05" + std::string(8, ' ') + "12.500 7" + std::string(8, ' ') + "-0.250" +
-                                  std::string(47, ' '));
+// A data line is that of its texts placed in column order: a 14-character first value overwrites
+// the fourth character of a longer satellite text, the strength digit follows its value, and the
+// line ends one blank after its last text.
+TEST(RinexDataLine, TextsAsPlacedInColumnOrder) {
+    RinexDataLine line;
+    line.begin("G123");
+    EXPECT_TRUE(line.value(0, 1234567890.125));
+    EXPECT_TRUE(line.value(1, -0.25));
+    line.strength(1, 7);
+    EXPECT_FALSE(line.value(2, 123456789012.5));  // 16 characters: left blank
+    EXPECT_TRUE(line.value(4, 5.0));
+    const std::string expected =
+        "G121234567890.125" + std::string(10, ' ') + "-0.250 7" + std::string(41, ' ') + "5.000 ";
+    EXPECT_EQ(line.line(), expected);
+    line.begin("E05");
+    EXPECT_TRUE(line.value(0, 2.5));
+    EXPECT_EQ(line.line(), "E05" + std::string(9, ' ') + "2.500" + std::string(63, ' '));
 }
 
 // Records that continue: the same slot columns on every line, the label on each line taken,

@@ -166,8 +166,8 @@ TEST(FixedFormat, ZerosTinyValuesAndSpecialValues) {
     EXPECT_EQ(formatted(21444907.112, 3), "21444907.112");
 }
 
-// The right-aligned text: the same text ending at `last`, the characters before it as they were,
-// and nothing at all for a text longer than allowed.
+// The right-aligned field: the same text, blanks before it in the 16 characters, nothing
+// written outside them, and nothing at all for a text longer than allowed.
 void expect_right_aligned(double value, int decimals, std::size_t max_length) {
     const std::string text = formatted(value, decimals);
     std::string area(40, '#');
@@ -176,7 +176,7 @@ void expect_right_aligned(double value, int decimals, std::size_t max_length) {
     ASSERT_EQ(length, text.size()) << text;
     std::string expected(40, '#');
     if (length <= max_length && length <= kRightFieldWidth)
-        expected.replace(31 - length, length, text);
+        expected.replace(15, 16, std::string(16 - length, ' ') + text);
     ASSERT_EQ(area, expected) << "%." << decimals << "f of " << std::hexfloat << value;
 }
 
