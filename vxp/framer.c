@@ -36,18 +36,17 @@ static void fail(vxp_framer* framer) {
 }
 
 /* Drops the bytes up to and including the next VXP_SYNC1, which starts a candidate; without one,
- * every byte held. Byte 0 of the candidate holds the last byte dropped. */
+ * every byte held. */
 static void hunt_sync(vxp_framer* framer, vxp_ring_buffer* ring) {
     uint32_t at = 0;
-    if (vxp_ring_find(ring, VXP_SYNC1, &at) == VXP_OK) {
-        framer->packet[0] = VXP_SYNC1;
-        vxp_ring_remove(ring, at + 1u);
-        framer->packet_byte_count = VXP_PARSE_SYNC_TAKEN;
-        framer->start_tick = framer_now(framer);
-    } else if (at > 0) {
-        peek(framer, ring, at - 1u, 0, 1);
+    if (vxp_ring_find(ring, VXP_SYNC1, &at) != VXP_OK) {
         vxp_ring_remove(ring, at);
+        return;
     }
+    vxp_ring_remove(ring, at + 1u);
+    framer->packet[0] = VXP_SYNC1;
+    framer->packet_byte_count = VXP_PARSE_SYNC_TAKEN;
+    framer->start_tick = framer_now(framer);
 }
 
 /* With the sync byte taken: accept or reject the header once its three bytes are held. */

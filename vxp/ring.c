@@ -305,10 +305,12 @@ uint16_t vxp_ring_find(const vxp_ring_buffer* ring, uint8_t value, uint32_t* pos
         *position = (uint32_t)(hit - oldest);
         return VXP_OK;
     }
-    hit = memchr(ring->storage, value, ring->count - head);
-    if (hit != NULL) {
-        *position = head + (uint32_t)(hit - ring->storage);
-        return VXP_OK;
+    if (ring->count > head) {
+        hit = memchr(ring->storage, value, ring->count - head);
+        if (hit != NULL) {
+            *position = head + (uint32_t)(hit - ring->storage);
+            return VXP_OK;
+        }
     }
     *position = ring->count;
     return VXP_NOT_FOUND;
