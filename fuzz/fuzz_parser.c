@@ -145,7 +145,7 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     /* The end of the stream, as the loader handles it: candidates still waiting are given up. */
     vxp_parser_set_timeout(&parser, 0);
     vxp_parser_drain(&parser);
-    if (vxp_ring_count(&parser.ring) != 0 || parser.packet_byte_count != VXP_PARSE_HUNTING)
+    if (vxp_ring_count(&parser.ring) != 0 || parser.framer.packet_byte_count != VXP_PARSE_HUNTING)
         abort();
 
     if (drained) {

@@ -290,6 +290,32 @@ uint16_t vxp_ring_lookahead_multi(const vxp_ring_buffer* ring, uint32_t offset, 
     return VXP_OK;
 }
 
+uint16_t vxp_ring_find(const vxp_ring_buffer* ring, uint8_t value, uint32_t* position) {
+    if (position == NULL)
+        return VXP_ERROR;
+    *position = 0;
+    if (!ring_ready(ring) || ring->entry_size != 1u)
+        return VXP_ERROR;
+    /* Searched where the entries lie: the run up to the end of the storage, then the rest from
+     * its start. */
+    const uint32_t head = smaller(ring->count, run_to_end(ring, ring->read_index));
+    const uint8_t* oldest = slot_address(ring, ring->read_index);
+    const uint8_t* hit = memchr(oldest, value, head);
+    if (hit != NULL) {
+        *position = (uint32_t)(hit - oldest);
+        return VXP_OK;
+    }
+    if (ring->count > head) {
+        hit = memchr(ring->storage, value, ring->count - head);
+        if (hit != NULL) {
+            *position = head + (uint32_t)(hit - ring->storage);
+            return VXP_OK;
+        }
+    }
+    *position = ring->count;
+    return VXP_NOT_FOUND;
+}
+
 uint16_t vxp_ring_remove(vxp_ring_buffer* ring, uint32_t n) {
     if (!ring_ready(ring))
         return 0;

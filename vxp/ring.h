@@ -10,8 +10,8 @@ extern "C" {
 #endif
 
 typedef struct vxp_ring_buffer {
-    uint8_t state;         /* 1 = initialised */
-    uint8_t owns_storage;  /* 1 when storage was allocated by vxp_ring_init_malloc */
+    uint8_t state;        /* 1 = initialised */
+    uint8_t owns_storage; /* 1 when storage was allocated by vxp_ring_init_malloc */
     uint8_t* storage;
     uint32_t max_entries;
     uint32_t entry_size;
@@ -39,6 +39,10 @@ uint16_t vxp_ring_lookahead(const vxp_ring_buffer* ring, uint32_t offset, uint8_
                             uint32_t destination_length);
 uint16_t vxp_ring_lookahead_multi(const vxp_ring_buffer* ring, uint32_t offset, uint8_t* destination,
                                   uint32_t destination_length, uint32_t k, uint32_t* read);
+/* Search of a ring of 1-byte entries: position = offset of the oldest entry equal to `value`
+ * (0 = the oldest); VXP_OK. When none is held, position = the count and VXP_NOT_FOUND. VXP_ERROR
+ * (position 0) for a null position, a null or uninitialised ring, or entries wider than a byte. */
+uint16_t vxp_ring_find(const vxp_ring_buffer* ring, uint8_t value, uint32_t* position);
 uint16_t vxp_ring_remove(vxp_ring_buffer* ring, uint32_t n);
 uint16_t vxp_ring_remove_one(vxp_ring_buffer* ring);
 uint32_t vxp_ring_move(vxp_ring_buffer* destination, vxp_ring_buffer* source, uint32_t n);

@@ -177,7 +177,7 @@ TEST_F(CommandExchange, QueryHandsOutTheReplyField) {
 
 TEST_F(CommandExchange, QueryWithoutAReplyFieldHandsOutNone) {
     answer_with([](uint8_t command) { return std::vector<Bytes>{ack_packet(command, 0)}; });
-    uint8_t* reply_field = &device.packet[0];
+    uint8_t* reply_field = &device.framer.packet[0];
     int16_t reply_length = 5;
     sim.expect_commands(1);
     ASSERT_EQ(vxp_device_query_command(&device, VXP_COMMAND_SET, 0x01, nullptr, 0, &reply_field,

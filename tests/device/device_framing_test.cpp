@@ -55,7 +55,7 @@ TEST_F(DeviceFraming, DeliversAGoodPacketToTheCallbackOfItsSet) {
     EXPECT_EQ(sensor.events[0].kind, VXP_PACKET_OK);
     EXPECT_EQ(sensor.events[0].bytes, packet);
     EXPECT_EQ(vxp_ring_count(&device.ring), 0u);
-    EXPECT_EQ(device.last_packet_ok, 1);
+    EXPECT_EQ(device.framer.last_packet_ok, 1);
     steps(1);  // nothing more to deliver
     EXPECT_EQ(sensor.events.size(), 1u);
 }
@@ -90,7 +90,7 @@ TEST_F(DeviceFraming, RejectsASyncByteNotFollowedBySync2) {
     bytes.insert(bytes.end(), kEmptySensorPacket.begin(), kEmptySensorPacket.end());
     receive(bytes);
     steps(2);
-    EXPECT_EQ(device.sync_errors, 1u);
+    EXPECT_EQ(device.framer.sync_errors, 1u);
     ASSERT_EQ(sensor.events.size(), 1u);
     EXPECT_EQ(sensor.events[0].bytes, kEmptySensorPacket);
 }
@@ -103,7 +103,7 @@ TEST_F(DeviceFraming, ReportsChecksumFailuresAndCountsOnlyAfterAGoodPacket) {
     ASSERT_EQ(sensor.events.size(), 1u);
     EXPECT_EQ(sensor.events[0].kind, VXP_PACKET_CHECKSUM_ERROR);
     EXPECT_EQ(sensor.events[0].bytes, Bytes(damaged.begin(), damaged.begin() + 4));
-    EXPECT_EQ(device.checksum_errors, 0u);  // nothing good came before it
+    EXPECT_EQ(device.framer.checksum_errors, 0u);  // nothing good came before it
 
     vxp_ring_flush(&device.ring);
     receive(kEmptySensorPacket);
@@ -111,7 +111,7 @@ TEST_F(DeviceFraming, ReportsChecksumFailuresAndCountsOnlyAfterAGoodPacket) {
     steps(2);
     ASSERT_EQ(sensor.events.size(), 3u);
     EXPECT_EQ(sensor.events[2].kind, VXP_PACKET_CHECKSUM_ERROR);
-    EXPECT_EQ(device.checksum_errors, 1u);
+    EXPECT_EQ(device.framer.checksum_errors, 1u);
 }
 
 TEST_F(DeviceFraming, FindsAPacketHiddenInARejectedCandidate) {
@@ -138,8 +138,8 @@ TEST_F(DeviceFraming, TimesOutAnIncompletePacket) {
     ASSERT_EQ(sensor.events.size(), 1u);
     EXPECT_EQ(sensor.events[0].kind, VXP_PACKET_TIMEOUT);
     EXPECT_EQ(sensor.events[0].bytes, Bytes({0x75, 0x65, kSensorSet, 0x10}));
-    EXPECT_EQ(device.timeouts, 1u);
-    EXPECT_EQ(device.packet_byte_count, 0);
+    EXPECT_EQ(device.framer.timeouts, 1u);
+    EXPECT_EQ(device.framer.packet_byte_count, 0);
 }
 
 TEST_F(DeviceFraming, TimesOutAnIncompleteHeaderWithoutCallback) {
@@ -147,7 +147,7 @@ TEST_F(DeviceFraming, TimesOutAnIncompleteHeaderWithoutCallback) {
     steps(1);
     ManualClock::now = kTimeoutMs;
     steps(1);
-    EXPECT_EQ(device.timeouts, 1u);
+    EXPECT_EQ(device.framer.timeouts, 1u);
     EXPECT_TRUE(sensor.events.empty());
 }
 
@@ -190,7 +190,7 @@ TEST_F(DeviceFraming, AFailedPortReadIsAFramingFailureNotAPollFailure) {
     sim.send(packet);
     ASSERT_EQ(vxp_device_poll(&device), 0);
     ASSERT_EQ(sensor.events.size(), 1u);
-    ASSERT_EQ(device.last_packet_ok, 1);
+    ASSERT_EQ(device.framer.last_packet_ok, 1);
 
     // The port's descriptor is replaced by the write end of a pipe that holds bytes: the driver
     // reports them waiting, and reading them fails.
@@ -209,7 +209,7 @@ TEST_F(DeviceFraming, AFailedPortReadIsAFramingFailureNotAPollFailure) {
     ASSERT_EQ(vxp_serial_bytes_waiting(device.port), packet.size());
 
     EXPECT_EQ(vxp_device_poll(&device), 0);
-    EXPECT_EQ(device.last_packet_ok, 0);
+    EXPECT_EQ(device.framer.last_packet_ok, 0);
     EXPECT_EQ(sensor.events.size(), 1u);
     close(pipe_fds[0]);
     close(pipe_fds[1]);

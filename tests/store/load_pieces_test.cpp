@@ -128,14 +128,14 @@ TEST(LoadPieces, LargePiecesFrameExactlyAsHundredBytePieces) {
     // The parser and its ring, member by member.
     const vxp_parser& a = loaded->parser;
     const vxp_parser& b = classic->parser;
-    EXPECT_EQ(a.packet_byte_count, b.packet_byte_count);
-    EXPECT_EQ(a.checksum_errors, b.checksum_errors);
-    EXPECT_EQ(a.timeouts, b.timeouts);
-    EXPECT_EQ(a.sync_errors, b.sync_errors);
-    EXPECT_GT(b.sync_errors, 0u);
-    EXPECT_EQ(a.last_packet_ok, b.last_packet_ok);
-    EXPECT_EQ(a.timeout_ms, b.timeout_ms);
-    EXPECT_EQ(std::memcmp(a.packet, b.packet, sizeof a.packet), 0);
+    EXPECT_EQ(a.framer.packet_byte_count, b.framer.packet_byte_count);
+    EXPECT_EQ(a.framer.checksum_errors, b.framer.checksum_errors);
+    EXPECT_EQ(a.framer.timeouts, b.framer.timeouts);
+    EXPECT_EQ(a.framer.sync_errors, b.framer.sync_errors);
+    EXPECT_GT(b.framer.sync_errors, 0u);
+    EXPECT_EQ(a.framer.last_packet_ok, b.framer.last_packet_ok);
+    EXPECT_EQ(a.framer.timeout_ms, b.framer.timeout_ms);
+    EXPECT_EQ(std::memcmp(a.framer.packet, b.framer.packet, sizeof a.framer.packet), 0);
     EXPECT_EQ(a.ring.read_index, b.ring.read_index);
     EXPECT_EQ(a.ring.count, b.ring.count);
     EXPECT_EQ(a.ring.total_written, b.ring.total_written);

@@ -133,7 +133,7 @@ TEST(ParserStream, PureGarbageNeverDeliversAnInvalidPacket) {
     ASSERT_EQ(vxp_parser_feed(&parser, garbage.data(), static_cast<uint32_t>(garbage.size()), &accepted),
               VXP_OK);
     EXPECT_EQ(accepted, garbage.size());
-    EXPECT_GT(parser.sync_errors, 0u);
+    EXPECT_GT(parser.framer.sync_errors, 0u);
     for (const Event& event : recorder.events) {
         if (event.kind != VXP_PACKET_OK) {
             EXPECT_EQ(event.size, VXP_HEADER_SIZE);

@@ -59,7 +59,7 @@ TEST_F(Parser, EmptyPayloadPacketIsDeliveredOnce) {
     EXPECT_EQ(recorder.events[0].kind, VXP_PACKET_OK);
     EXPECT_EQ(recorder.events[0].size, 6);
     EXPECT_EQ(recorder.events[0].bytes, kEmptyPacket);
-    EXPECT_EQ(parser.last_packet_ok, 1);
+    EXPECT_EQ(parser.framer.last_packet_ok, 1);
     EXPECT_EQ(vxp_ring_count(&parser.ring), 0u);
 }
 
@@ -78,7 +78,7 @@ TEST_F(Parser, SyncByteWithoutSecondSyncIsSkipped) {
     const Bytes packet = plain_packet(0x81, 0x10);
     ASSERT_EQ(receive_all(parser, concat({{0x75}, packet})), VXP_OK);
     ASSERT_EQ(vxp_parser_update(&parser), VXP_OK);  // stops after the rejected sync byte
-    EXPECT_EQ(parser.sync_errors, 1u);
+    EXPECT_EQ(parser.framer.sync_errors, 1u);
     EXPECT_TRUE(recorder.events.empty());
     ASSERT_EQ(vxp_parser_update(&parser), VXP_OK);
     EXPECT_EQ(recorder.events.size(), 1u);
@@ -95,7 +95,7 @@ TEST_F(Parser, DamagedPacketGivesOneChecksumEventThenNextPacketIsDelivered) {
     EXPECT_EQ(recorder.events[1].kind, VXP_PACKET_CHECKSUM_ERROR);
     EXPECT_EQ(recorder.events[1].size, 4);
     EXPECT_EQ(recorder.events[1].bytes, bad);  // the whole candidate is in the buffer
-    EXPECT_EQ(parser.checksum_errors, 1u);
+    EXPECT_EQ(parser.framer.checksum_errors, 1u);
     EXPECT_EQ(recorder.delivered(), (std::vector<Bytes>{good, next}));
 }
 
@@ -104,7 +104,7 @@ TEST_F(Parser, DamagedFirstPacketIsReportedButNotCounted) {
     ASSERT_EQ(vxp_parser_drain(&parser), VXP_OK);
     EXPECT_EQ(recorder.count(VXP_PACKET_CHECKSUM_ERROR), 1u);
     EXPECT_EQ(recorder.count(VXP_PACKET_OK), 0u);
-    EXPECT_EQ(parser.checksum_errors, 0u);
+    EXPECT_EQ(parser.framer.checksum_errors, 0u);
 }
 
 TEST_F(Parser, RunOfFailuresCountsOnceAndEachGoodPacketRearmsTheCount) {
@@ -118,7 +118,7 @@ TEST_F(Parser, RunOfFailuresCountsOnceAndEachGoodPacketRearmsTheCount) {
     ASSERT_EQ(receive_all(parser, concat({good, tricky, tricky, good, tricky, good})), VXP_OK);
     ASSERT_EQ(vxp_parser_drain(&parser), VXP_OK);
     EXPECT_EQ(recorder.count(VXP_PACKET_CHECKSUM_ERROR), 6u);
-    EXPECT_EQ(parser.checksum_errors, 2u);
+    EXPECT_EQ(parser.framer.checksum_errors, 2u);
     EXPECT_EQ(recorder.delivered(), (std::vector<Bytes>{good, good, good}));
 }
 
@@ -159,7 +159,7 @@ TEST_F(Parser, DrainDeliversEveryPacketBehindADamagedCandidateInOneCall) {
     ASSERT_EQ(vxp_parser_drain(&parser), VXP_OK);
     EXPECT_EQ(recorder.delivered(), goods);
     EXPECT_EQ(recorder.count(VXP_PACKET_CHECKSUM_ERROR), 5u);
-    EXPECT_EQ(parser.packet_byte_count, VXP_PARSE_SYNC_TAKEN);  // still waiting, nothing lost
+    EXPECT_EQ(parser.framer.packet_byte_count, VXP_PARSE_SYNC_TAKEN);  // still waiting, nothing lost
     EXPECT_EQ(vxp_ring_count(&parser.ring), 2u);
     ASSERT_EQ(vxp_parser_drain(&parser), VXP_OK);
     EXPECT_EQ(recorder.events.size(), 15u);
@@ -170,7 +170,7 @@ TEST_F(Parser, IncompleteInputProducesNoCallback) {
     ASSERT_EQ(receive_all(parser, Bytes(packet.begin(), packet.end() - 1)), VXP_OK);
     ASSERT_EQ(vxp_parser_drain(&parser), VXP_OK);
     EXPECT_TRUE(recorder.events.empty());
-    EXPECT_EQ(parser.packet_byte_count, VXP_PARSE_HEADER_ACCEPTED);
+    EXPECT_EQ(parser.framer.packet_byte_count, VXP_PARSE_HEADER_ACCEPTED);
 }
 
 TEST_F(Parser, FullRingRefusesAndReportsTheAcceptedCount) {
@@ -213,7 +213,7 @@ TEST_F(Parser, StepOnceMapsNoPacketToSuccess) {
 
 TEST_F(Parser, SettersAndErrorTotal) {
     EXPECT_EQ(vxp_parser_set_callback(&parser, nullptr, nullptr), VXP_ERROR);
-    EXPECT_EQ(parser.callback, &Recorder::callback);
+    EXPECT_EQ(parser.framer.callback, &Recorder::callback);
     Recorder other;
     ASSERT_EQ(vxp_parser_set_callback(&parser, &other, Recorder::callback), VXP_OK);
     ASSERT_EQ(vxp_parser_set_timeout(&parser, 250), VXP_OK);
@@ -230,7 +230,7 @@ TEST_F(Parser, SettersAndErrorTotal) {
     ASSERT_EQ(vxp_parser_init(&parser, 1000, &recorder, Recorder::callback), VXP_OK);
     EXPECT_EQ(vxp_ring_count(&parser.ring), 0u);
     EXPECT_EQ(vxp_parser_error_total(&parser), 0u);
-    EXPECT_EQ(parser.clock, nullptr);
+    EXPECT_EQ(parser.framer.clock, nullptr);
 }
 
 TEST(ParserGuards, UninitialisedParserDoesNothing) {

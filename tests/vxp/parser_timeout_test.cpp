@@ -79,16 +79,16 @@ TEST_F(ParserTimeout, HeaderTimeoutOnTheProcessTickHasNoCallback) {
     vxp_set_tick_source(fake_clock);
     ASSERT_EQ(receive_all(parser, Bytes{0x75, 0x65}), VXP_OK);
     ASSERT_EQ(vxp_parser_update(&parser), VXP_OK);
-    EXPECT_EQ(parser.packet_byte_count, VXP_PARSE_SYNC_TAKEN);
-    EXPECT_EQ(parser.start_tick, 1000u);
+    EXPECT_EQ(parser.framer.packet_byte_count, VXP_PARSE_SYNC_TAKEN);
+    EXPECT_EQ(parser.framer.start_tick, 1000u);
     fake_now = 1099;
     ASSERT_EQ(vxp_parser_update(&parser), VXP_OK);
-    EXPECT_EQ(parser.timeouts, 0u);
+    EXPECT_EQ(parser.framer.timeouts, 0u);
     fake_now = 1100;
     ASSERT_EQ(vxp_parser_step(&parser), VXP_NO_PACKET);
-    EXPECT_EQ(parser.timeouts, 1u);
-    EXPECT_EQ(parser.packet_byte_count, VXP_PARSE_HUNTING);
-    EXPECT_EQ(parser.last_packet_ok, 0);
+    EXPECT_EQ(parser.framer.timeouts, 1u);
+    EXPECT_EQ(parser.framer.packet_byte_count, VXP_PARSE_HUNTING);
+    EXPECT_EQ(parser.framer.last_packet_ok, 0);
     EXPECT_TRUE(recorder.events.empty());
     // The byte after the abandoned sync byte is still held and searched.
     EXPECT_EQ(vxp_ring_count(&parser.ring), 1u);
@@ -100,7 +100,7 @@ TEST_F(ParserTimeout, PayloadTimeoutReportsTheHeaderAndResearchesTheRest) {
     const Bytes stream = concat({{0x75, 0x65, 0x93, 40, 0x11}, kEmptyPacket});
     ASSERT_EQ(receive_all(parser, stream), VXP_OK);
     ASSERT_EQ(vxp_parser_update(&parser), VXP_OK);
-    EXPECT_EQ(parser.packet_byte_count, VXP_PARSE_HEADER_ACCEPTED);
+    EXPECT_EQ(parser.framer.packet_byte_count, VXP_PARSE_HEADER_ACCEPTED);
     EXPECT_TRUE(recorder.events.empty());
 
     fake_now = 1100;
@@ -109,8 +109,8 @@ TEST_F(ParserTimeout, PayloadTimeoutReportsTheHeaderAndResearchesTheRest) {
     EXPECT_EQ(recorder.events[0].kind, VXP_PACKET_TIMEOUT);
     EXPECT_EQ(recorder.events[0].size, 4);
     EXPECT_EQ(recorder.events[0].bytes, (Bytes{0x75, 0x65, 0x93, 40}));
-    EXPECT_EQ(parser.timeouts, 1u);
-    EXPECT_EQ(parser.checksum_errors, 0u);
+    EXPECT_EQ(parser.framer.timeouts, 1u);
+    EXPECT_EQ(parser.framer.checksum_errors, 0u);
 
     ASSERT_EQ(vxp_parser_update(&parser), VXP_OK);
     EXPECT_EQ(recorder.delivered(), std::vector<Bytes>{kEmptyPacket});
@@ -121,23 +121,23 @@ TEST_F(ParserTimeout, ParserClockOverridesTheProcessTick) {
     ASSERT_EQ(vxp_parser_set_clock(&parser, stopped_clock), VXP_OK);
     ASSERT_EQ(receive_all(parser, Bytes{0x75, 0x65, 0x93, 40}), VXP_OK);
     ASSERT_EQ(vxp_parser_drain(&parser), VXP_OK);
-    EXPECT_EQ(parser.start_tick, 5u);
+    EXPECT_EQ(parser.framer.start_tick, 5u);
     fake_now = 500000;  // the process tick runs on; the parser's clock stands still
     ASSERT_EQ(vxp_parser_drain(&parser), VXP_OK);
-    EXPECT_EQ(parser.timeouts, 0u);
+    EXPECT_EQ(parser.framer.timeouts, 0u);
 
     // With a zero timeout even a stopped clock has expired: drain gives up on the candidate.
     ASSERT_EQ(vxp_parser_set_timeout(&parser, 0), VXP_OK);
     ASSERT_EQ(vxp_parser_drain(&parser), VXP_OK);
     EXPECT_EQ(recorder.count(VXP_PACKET_TIMEOUT), 1u);
     EXPECT_EQ(vxp_ring_count(&parser.ring), 0u);
-    EXPECT_EQ(parser.packet_byte_count, VXP_PARSE_HUNTING);
+    EXPECT_EQ(parser.framer.packet_byte_count, VXP_PARSE_HUNTING);
 
     ASSERT_EQ(vxp_parser_set_clock(&parser, nullptr), VXP_OK);  // back to the process tick
     ASSERT_EQ(vxp_parser_set_timeout(&parser, 100), VXP_OK);
     ASSERT_EQ(receive_all(parser, Bytes{0x75}), VXP_OK);
     ASSERT_EQ(vxp_parser_update(&parser), VXP_OK);
-    EXPECT_EQ(parser.start_tick, 500000u);
+    EXPECT_EQ(parser.framer.start_tick, 500000u);
 }
 
 TEST_F(ParserTimeout, TimeoutAcrossTheCounterWrap) {
@@ -148,7 +148,7 @@ TEST_F(ParserTimeout, TimeoutAcrossTheCounterWrap) {
     ASSERT_EQ(vxp_parser_update(&parser), VXP_OK);
     fake_now = 0x00000020u;  // 0x5F ms later by the wrap rule: still within 100
     ASSERT_EQ(vxp_parser_update(&parser), VXP_OK);
-    EXPECT_EQ(parser.timeouts, 0u);
+    EXPECT_EQ(parser.framer.timeouts, 0u);
     ASSERT_EQ(receive_all(parser, Bytes(packet.begin() + 5, packet.end())), VXP_OK);
     ASSERT_EQ(vxp_parser_update(&parser), VXP_OK);
     EXPECT_EQ(recorder.delivered(), std::vector<Bytes>{packet});

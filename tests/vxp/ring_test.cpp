@@ -1,5 +1,5 @@
 // Ring buffer: FIFO order across the wrap, refused writes and their overrun counts, lookahead
-// offsets, bulk removal, and the guards on null and uninitialised rings.
+// offsets, bulk removal, the search for a byte, and the guards on null and uninitialised rings.
 #include "vxp/ring.h"
 
 #include <gtest/gtest.h>
@@ -144,6 +144,35 @@ TEST(Ring, RemoveAdvancesAcrossTheWrapAndClampsToCount) {
     uint8_t out = 0;
     EXPECT_EQ(vxp_ring_read(&ring, &out, 1), VXP_EMPTY);
     EXPECT_EQ(vxp_ring_lookahead(&ring, 0, &out, 1), VXP_EMPTY);
+}
+
+TEST(Ring, FindGivesTheOffsetOfTheOldestMatchAcrossTheWrap) {
+    uint8_t storage[5];
+    vxp_ring_buffer ring;
+    ASSERT_EQ(vxp_ring_init_static(&ring, storage, 5, 1), VXP_OK);
+    uint32_t position = 99;
+    EXPECT_EQ(vxp_ring_find(&ring, 7, &position), VXP_NOT_FOUND);  // empty
+    EXPECT_EQ(position, 0u);
+    const uint8_t bytes[5] = {7, 1, 2, 7, 3};
+    uint32_t written = 0;
+    ASSERT_EQ(vxp_ring_write_multi(&ring, bytes, 4, &written), VXP_OK);
+    EXPECT_EQ(vxp_ring_remove(&ring, 1), 1u);
+    ASSERT_EQ(vxp_ring_write_multi(&ring, bytes, 2, &written), VXP_OK);  // 1 2 7 | 7 1: slots 1-4, 0
+    EXPECT_EQ(vxp_ring_find(&ring, 7, &position), VXP_OK);
+    EXPECT_EQ(position, 2u);
+    EXPECT_EQ(vxp_ring_remove(&ring, 3), 3u);  // 7 | 1: the 1 sits in slot 0, behind the wrap
+    EXPECT_EQ(vxp_ring_find(&ring, 1, &position), VXP_OK);
+    EXPECT_EQ(position, 1u);
+    EXPECT_EQ(vxp_ring_find(&ring, 9, &position), VXP_NOT_FOUND);
+    EXPECT_EQ(position, 2u);  // the count: every entry held can be dropped
+    EXPECT_EQ(vxp_ring_count(&ring), 2u);
+
+    uint8_t wide_storage[4];
+    vxp_ring_buffer wide;
+    ASSERT_EQ(vxp_ring_init_static(&wide, wide_storage, 2, 2), VXP_OK);
+    EXPECT_EQ(vxp_ring_find(&wide, 7, &position), VXP_ERROR);
+    EXPECT_EQ(vxp_ring_find(nullptr, 7, &position), VXP_ERROR);
+    EXPECT_EQ(vxp_ring_find(&ring, 7, nullptr), VXP_ERROR);
 }
 
 TEST(Ring, MoveAndLookaheadCopyBetweenRings) {

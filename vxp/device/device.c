@@ -1,13 +1,30 @@
 /* Device lifetime and the receive side: opening the port, filling the receive ring from the
- * caller or from the port. */
+ * caller or from the port, and handing each packet event the framer finds in it to the callback
+ * of its descriptor set. */
 #include "vxp/device/device.h"
 
-#include <string.h>
+#include <stddef.h>
 
 #include "vxp/status.h"
 
 static int is_initialised(const vxp_device* device) {
     return device != NULL && device->state == 1;
+}
+
+/* The framer's callback (user_ptr: the device): the event goes to the callback of the packet's
+ * descriptor set, if there is one; while a command waits, only the reply callback hears anything. */
+static void dispatch(void* user_ptr, uint8_t* packet, uint16_t size, uint8_t kind) {
+    vxp_device* device = (vxp_device*)user_ptr;
+    void* callback_user = NULL;
+    vxp_packet_callback callback = NULL;
+    if (vxp_device_find_callback(device, vxp_packet_descriptor_set(packet), &callback_user, &callback) !=
+        VXP_OK) {
+        return;
+    }
+    if (device->command_mode != 0 && callback != vxp_command_reply_callback) {
+        return;
+    }
+    callback(callback_user, packet, size, kind);
 }
 
 /* Everything but the port returns to its starting value; entry 0 gets the reply callback. */
@@ -18,14 +35,8 @@ static uint16_t set_up(vxp_device* device, vxp_serial_port* port, uint32_t timeo
         device->port = NULL;
         return VXP_ERROR;
     }
-    memset(device->packet, 0, sizeof device->packet);
-    device->packet_byte_count = 0;
-    device->start_tick = 0;
-    device->checksum_errors = 0;
-    device->timeouts = 0;
-    device->last_packet_ok = 0;
-    device->sync_errors = 0;
-    device->timeout_ms = timeout_ms;
+    /* The device has no clock of its own: its timeouts run on the process tick. */
+    vxp_framer_init(&device->framer, timeout_ms, device, dispatch);
     for (uint32_t i = 0; i < VXP_DEVICE_CALLBACK_ENTRIES; ++i) {
         device->callback_sets[i] = 0;
         device->callbacks[i] = NULL;
@@ -85,22 +96,7 @@ uint16_t vxp_device_receive(vxp_device* device, const uint8_t* bytes, uint32_t c
     if (!is_initialised(device)) {
         return VXP_ERROR;
     }
-    uint32_t taken = 0;
-    uint16_t status = VXP_OK;
-    if (count > 0 && bytes == NULL) {
-        status = VXP_ERROR;
-    }
-    while (status == VXP_OK && taken < count) {
-        if (vxp_ring_write(&device->ring, bytes + taken, 1) != VXP_OK) {
-            status = VXP_ERROR;
-        } else {
-            ++taken;
-        }
-    }
-    if (accepted != NULL) {
-        *accepted = taken;
-    }
-    return status;
+    return vxp_framer_receive(&device->ring, bytes, count, accepted);
 }
 
 uint16_t vxp_device_receive_wait(vxp_device* device, const uint8_t* bytes, uint32_t count, uint32_t* accepted,
@@ -142,7 +138,16 @@ uint16_t vxp_device_poll(vxp_device* device) {
     /* Bytes may be missing between those before and after a failed read: it is reported as a
      * framing failure is, and a checksum failure it causes is not counted as the device's. */
     if (read_status != VXP_OK) {
-        device->last_packet_ok = 0;
+        device->framer.last_packet_ok = 0;
     }
+    return VXP_OK;
+}
+
+uint16_t vxp_device_step(vxp_device* device) {
+    if (!is_initialised(device)) {
+        return VXP_ERROR;
+    }
+    /* The caller polls: whether a packet came out of this step does not matter to it. */
+    vxp_framer_step(&device->framer, &device->ring);
     return VXP_OK;
 }

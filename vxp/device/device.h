@@ -1,13 +1,13 @@
-/* A live device on a serial port: frames incoming packets like the log parser, hands each one to
- * the callback registered for its descriptor set, and runs command exchanges with acknowledgements. */
+/* A live device on a serial port: frames incoming packets with the library's framer, hands each one
+ * to the callback registered for its descriptor set, and runs command exchanges with acknowledgements. */
 #ifndef VXP_DEVICE_DEVICE_H
 #define VXP_DEVICE_DEVICE_H
 
 #include <stdint.h>
 
 #include "vxp/device/serial.h"
+#include "vxp/framer.h"
 #include "vxp/packet.h"
-#include "vxp/parser.h"
 #include "vxp/ring.h"
 
 #ifdef __cplusplus
@@ -33,19 +33,13 @@ typedef struct vxp_device {
     vxp_serial_port* port;
     vxp_ring_buffer ring;
     uint8_t ring_storage[VXP_DEVICE_RING_SIZE];
-    uint8_t packet[VXP_MAX_PACKET_SIZE]; /* candidate packet being framed */
-    uint16_t packet_byte_count;          /* 0 hunting, 1 sync byte taken, 4 header accepted */
-    uint32_t start_tick;
-    uint32_t checksum_errors;
-    uint32_t timeouts;
-    uint8_t last_packet_ok; /* 1 after a delivered packet, 0 after a framing failure or a failed read */
-    uint32_t sync_errors;
-    uint32_t timeout_ms;
+    /* Frames the ring with the process tick; its callback dispatches by descriptor set. */
+    vxp_framer framer;
     uint8_t command_mode;  /* 1 while a command waits for its acknowledgement */
     uint8_t reply_arrived; /* set by vxp_command_reply_callback */
     uint8_t reply_echo;    /* command descriptor echoed by the acknowledgement */
     uint8_t reply_error;   /* error code of the acknowledgement */
-    uint8_t* reply_field;  /* the reply's second field (its length byte) inside `packet`; null if none */
+    uint8_t* reply_field;  /* the reply's second field (its length byte) inside framer.packet; null if none */
     uint8_t reply_length;  /* bytes of the payload from reply_field to its end */
     uint8_t callback_sets[VXP_DEVICE_CALLBACK_ENTRIES]; /* 0 = free */
     vxp_packet_callback callbacks[VXP_DEVICE_CALLBACK_ENTRIES];
@@ -70,7 +64,7 @@ uint16_t vxp_device_receive_wait(vxp_device* device, const uint8_t* bytes, uint3
 
 /* Moves what the port holds (as much as the ring takes) into the ring and runs one framing step.
  * 1 if not initialised, else 0. A failed port read keeps the bytes read before the failure and
- * leaves last_packet_ok at 0, as a framing failure does. */
+ * leaves framer.last_packet_ok at 0, as a framing failure does. */
 uint16_t vxp_device_poll(vxp_device* device);
 
 /* One framing step: at most one packet event, handed to the callback of its descriptor set (during
