@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "imr/imr_writer.h"
 #include "store/vxp_data_store.h"
@@ -23,11 +23,10 @@ constexpr uint32_t kLinearGap = 50;
 constexpr int64_t kImrHeaderBytes = 512;
 constexpr int64_t kImrRecordBytes = 32;
 
-// Swallows the console output of the writer.
-class NullBuffer : public std::streambuf {
-  protected:
-    int overflow(int c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+// Swallows the writer's progress line, one per export.
+class SilentMessages final : public MessageSink {
+  public:
+    void write(std::string_view) override {}
 };
 
 // n time tags with a gyro and an accelerometer sample each, except every kLinearGap-th tag, which has
@@ -55,17 +54,17 @@ void export_imr(benchmark::State& state, bool delta) {
     const std::string path =
         (std::filesystem::temp_directory_path() / ("imr_export_bench_" + std::to_string(getpid()) + ".imr"))
             .string();
-    NullBuffer silent;
-    std::streambuf* console = std::cout.rdbuf(&silent);  // the writer's progress line, per export
+    SilentMessages silent;
+    const WriterContext context{"kelvartix", silent};
+    const ImrFileSettings settings{path, 5000.0 / 2147483648.0, 490.5 / 2147483648.0};
     for (auto _ : state) {
         store->sensor_cursors = {};  // every export starts from fresh cursors, as in a run
-        const WriterOutcome outcome = write_imr_file(path, *store);
+        const WriterOutcome outcome = write_imr_file(*store, settings, context);
         if (!outcome) {
             state.SkipWithError(("export failed: " + outcome.reason).c_str());
             break;
         }
     }
-    std::cout.rdbuf(console);
     std::remove(path.c_str());
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(n));
     const int64_t records = n - n / kLinearGap;

@@ -1,22 +1,23 @@
 // The line writers: an observation value's text by format_fixed (also right-aligned in its field,
 // as the observation writer writes it), std::to_chars and snprintf (the same text); a data line
-// composed by placing texts or written in place; a navigation value; and the whole observation
-// file of a store of the benchmark's mix, in observation values per second.
+// composed by placing texts or by formatting its values in place; a navigation value; and the
+// whole observation file of a store of the benchmark's mix, in observation values per second.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <random>
+#include <string_view>
 #include <vector>
 
 #include "bench/bench_log.h"
 #include "rinex/fixed_format.h"
 #include "rinex/line.h"
 #include "rinex/nav_records.h"
+#include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
 #include "store/vxp_data_store.h"
 
@@ -121,34 +122,30 @@ void BM_DataLinePlaced(benchmark::State& state) {
 }
 BENCHMARK(BM_DataLinePlaced);
 
-// The same line as the observation writer makes it: the values written straight into the line's
-// columns, then the strength digits and the satellite.
+// The same line as the observation writer makes it (RinexDataLine): each value formatted straight
+// into its columns, the strength digit with the carrier phase.
 void BM_DataLineInPlace(benchmark::State& state) {
     const std::vector<double> values = observation_values();
-    RinexLineBuilder line;
+    RinexDataLine line;
     std::size_t next = 0;
     for (auto _ : state) {
-        line.clear();
-        char* const row = line.columns(1, 99) - 1;
-        int32_t last = 4 + 13;
-        for (int value = 0; value < 6; ++value, last += 16)
-            format_fixed_right(row + last, values[next++ % values.size()], 3, 14);
-        row[35] = '7';
-        row[83] = '7';
-        line.placed(97);
-        line.place("G12", 1);
-        line.placed(97);
+        line.begin("G12");
+        for (std::size_t field = 0; field < 6; field += 3) {
+            line.value(field, values[next++ % values.size()]);
+            line.value(field + 1, values[next++ % values.size()]);
+            line.strength(field + 1, 7);
+            line.value(field + 2, values[next++ % values.size()]);
+        }
         benchmark::DoNotOptimize(line.line().data());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
 BENCHMARK(BM_DataLineInPlace);
 
-// Swallows the writer's console output.
-class NullBuffer : public std::streambuf {
-  protected:
-    int overflow(int c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+// Swallows the writer's progress lines.
+class SilentMessages final : public MessageSink {
+  public:
+    void write(std::string_view) override {}
 };
 
 // The observation file of receiver 0 of a store loaded from an in-memory log of the mix.
@@ -168,11 +165,11 @@ void BM_ObservationFile(benchmark::State& state) {
 
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(dir);
-    NullBuffer null;
-    std::streambuf* const console = std::cout.rdbuf(&null);
+    SilentMessages silent;
+    const WriterContext context{"kelvartix", silent};
+    const ObservationFileSettings settings{observation_header_values(0, *store)};
     for (auto _ : state)
-        benchmark::DoNotOptimize(write_observation_file(0, *store));
-    std::cout.rdbuf(console);
+        benchmark::DoNotOptimize(write_observation_file(0, *store, settings, context));
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(dir);
     state.counters["values/s"] =

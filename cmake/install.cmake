@@ -18,9 +18,12 @@ endif()
 install(TARGETS kelvartix RUNTIME DESTINATION ${kelvartix_program_dir} COMPONENT program)
 install(FILES README.md LICENSE samples/sample.vxp DESTINATION ${kelvartix_doc_dir} COMPONENT program)
 
-# The headers are included as "vxp/...", from the library's own include root in the build (set in
-# vxp/CMakeLists.txt) or from the installed include folder; vxp_device has them through vxp.
-target_include_directories(vxp PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+# The headers are included as "vxp/...": in the build from the library's own include root
+# (cmake/modules.cmake; never the repository's root, which would let it include any folder), once
+# installed from the include folder.
+foreach(library vxp vxp_device)
+  target_include_directories(${library} PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+endforeach()
 install(TARGETS vxp vxp_device EXPORT kelvartixTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT library)
 install(DIRECTORY vxp/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vxp COMPONENT library

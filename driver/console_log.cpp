@@ -23,3 +23,8 @@ void flush_console_log() {
     run_settings.console_log.str(std::string());
     run_settings.console_log.clear();
 }
+
+void ConsoleLogSink::write(std::string_view text) {
+    run_settings.console_log << text;
+    flush_console_log();
+}

@@ -13,10 +13,12 @@
 #include "driver/arguments.h"
 #include "driver/output_names.h"
 #include "driver/run_settings.h"
-#include "driver/writer_outcome.h"
 #include "imr/imr_writer.h"
+#include "output/writer_context.h"
+#include "output/writer_outcome.h"
 #include "platform/utf8_files.h"
 #include "rinex/nav_writer.h"
+#include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
 #include "store/vxp_data_store.h"
 
@@ -67,15 +69,16 @@ int end_run(int exit_code) {
 }
 
 // The user's value wins; else the first valid leap-second record of the data; else the default.
-void choose_leap_seconds(const VxpDataStore& store) {
+double choose_leap_seconds(const VxpDataStore& store) {
+    double leap_seconds = run_settings.leap_seconds;  // the user's value, or the default
     if (run_settings.leap_seconds_user_set) {
-        log_line("Using user-set leap seconds = " + default_format(run_settings.leap_seconds));
-    } else if (store.leap_seconds_from_data(run_settings.leap_seconds)) {
-        log_line("Using leap seconds from binary data = " + default_format(run_settings.leap_seconds));
+        log_line("Using user-set leap seconds = " + default_format(leap_seconds));
+    } else if (store.leap_seconds_from_data(leap_seconds)) {
+        log_line("Using leap seconds from binary data = " + default_format(leap_seconds));
     } else {
-        log_line("Warning!  Using default program leap seconds = " +
-                 default_format(run_settings.leap_seconds));
+        log_line("Warning!  Using default program leap seconds = " + default_format(leap_seconds));
     }
+    return leap_seconds;
 }
 
 // A file that could not be created, written or closed is named with its reason. Returns false
@@ -90,7 +93,7 @@ bool report_outcome(const WriterOutcome& outcome) {
 
 // The observation file, then the navigation file, of every receiver with observations. Returns
 // false when any of these files could not be written; the other receivers are still written.
-bool write_rinex_files(const VxpDataStore& store) {
+bool write_rinex_files(const VxpDataStore& store, double leap_seconds, const WriterContext& context) {
     bool all_written = true;
     for (int receiver = 0; receiver < kReceiverCount; ++receiver) {
         const uint32_t errors = store.gnss_checksum_errors(static_cast<uint8_t>(receiver));
@@ -100,9 +103,11 @@ bool write_rinex_files(const VxpDataStore& store) {
         if (!store.has_receiver_data(receiver)) {
             continue;
         }
-        all_written &= report_outcome(write_observation_file(receiver, store));
+        const ObservationFileSettings observation{observation_header_values(receiver, store)};
+        all_written &= report_outcome(write_observation_file(receiver, store, observation, context));
         if (store.has_navigation_data(receiver)) {
-            all_written &= report_outcome(write_navigation_file(receiver, store));
+            const NavigationFileSettings navigation{leap_seconds};
+            all_written &= report_outcome(write_navigation_file(receiver, store, navigation, context));
         }
     }
     return all_written;
@@ -110,7 +115,7 @@ bool write_rinex_files(const VxpDataStore& store) {
 
 // The IMR file beside the input, when the format asked for is NovAtel's. Returns false after an
 // error message.
-bool write_inertial_file(VxpDataStore& store) {
+bool write_inertial_file(VxpDataStore& store, const WriterContext& context) {
     std::string format = run_settings.inertial_format;
     for (char& c : format) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -124,7 +129,8 @@ bool write_inertial_file(VxpDataStore& store) {
     if (errors != 0) {
         log_line(checksum_warning("IMU", errors));
     }
-    const WriterOutcome outcome = write_imr_file(imr_file_name, store);
+    const ImrFileSettings settings{imr_file_name, run_settings.imr_gyro_scale, run_settings.imr_accel_scale};
+    const WriterOutcome outcome = write_imr_file(store, settings, context);
     if (outcome) {
         return true;
     }
@@ -170,10 +176,12 @@ int run_conversion(int argc, char** argv) {
     }
     log_line("VXP binary file load complete");
 
-    choose_leap_seconds(*store);
-    const bool rinex_written = write_rinex_files(*store);
+    const double leap_seconds = choose_leap_seconds(*store);
+    ConsoleLogSink messages;
+    const WriterContext context{run_settings.version_text, messages};
+    const bool rinex_written = write_rinex_files(*store, leap_seconds, context);
 
-    if (run_settings.inertial_requested && !write_inertial_file(*store)) {
+    if (run_settings.inertial_requested && !write_inertial_file(*store, context)) {
         return end_run(kExitFailure);
     }
     return end_run(rinex_written ? kExitSuccess : kExitFailure);

@@ -5,6 +5,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
+
+#include "output/message_sink.h"
 
 using ConsoleLog = std::stringstream;
 
@@ -28,3 +31,9 @@ extern RunSettings run_settings;
 // Copies what has accumulated in run_settings.console_log to standard output and, when it is
 // open, to the log file; then empties the console log.
 void flush_console_log();
+
+// The writers' messages take the same path as the run's own: into console_log, then flushed.
+class ConsoleLogSink final : public MessageSink {
+  public:
+    void write(std::string_view text) override;
+};

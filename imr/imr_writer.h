@@ -3,7 +3,17 @@
 
 #include <string>
 
-#include "driver/writer_outcome.h"
+#include "output/writer_context.h"
+#include "output/writer_outcome.h"
 #include "store/vxp_data_store.h"
 
-WriterOutcome write_imr_file(std::string file_name, VxpDataStore& store);
+// What the run decides for the IMR file.
+struct ImrFileSettings {
+    std::string file_name;
+    double gyro_scale;   // degrees (per second) per count of the gyro records
+    double accel_scale;  // metres per second (squared) per count of the accelerometer records
+};
+
+// The store's lookups advance its cursors, hence not const.
+WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& settings,
+                             const WriterContext& context);

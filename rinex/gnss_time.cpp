@@ -2,7 +2,8 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
+
+#include "rinex/line.h"
 
 namespace {
 
@@ -78,9 +79,16 @@ CalendarTime gps_to_calendar(double time_of_week, uint32_t week) {
 std::string rinex_creation_stamp() {
     const std::time_t now = creation_time_source();
     const CivilTime civil = break_down(static_cast<int64_t>(now));
-    char text[64];
-    std::snprintf(text, sizeof text, "%i%02i%02i %02i%02i%02i UTC", civil.year, civil.month, civil.day,
-                  civil.hour, civil.minute, civil.second);
+    // yyyymmdd hhmmss UTC
+    RinexNumberText number;
+    std::string text(number.integer(civil.year));
+    text += number.integer(civil.month, 2);
+    text += number.integer(civil.day, 2);
+    text += ' ';
+    text += number.integer(civil.hour, 2);
+    text += number.integer(civil.minute, 2);
+    text += number.integer(civil.second, 2);
+    text += " UTC";
     return text;
 }
 

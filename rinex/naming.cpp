@@ -2,16 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "rinex/gnss_time.h"
+#include "rinex/line.h"
 #include "store/vxp_data_store.h"
 
 namespace {
 
 constexpr const char* kStation = "QRV_0";
 constexpr const char* kCountry = "USA";
-constexpr int32_t kFixedSiteReceiver = 2;  // the receiver whose data set carries base-station records
 constexpr const char* kFixedSiteSource = "S_";
 constexpr const char* kReceiverSource = "R_";
 constexpr const char* kFilePeriod = "00U_";
@@ -24,6 +23,12 @@ constexpr double kNoInterval = 100000.0;
 // The frequency field holds a two-digit count; a rate it cannot express is "unspecified".
 constexpr int kLargestCount = 99;
 constexpr const char* kUnspecifiedFrequency = "00U_";
+constexpr int kCountDigits = 2;
+constexpr const char* kPerSecond = "H_";
+constexpr const char* kSeconds = "S_";
+// Start time: year (I4), day of year (three digits), hour and minute (two digits each).
+constexpr int kYearWidth = 4;
+constexpr int kDayOfYearDigits = 3;
 // Epoch times are binary fractions of decimal intervals (0.2 s is 0.2000000000000028 between
 // 100.0 and 100.2), so a quotient that should be whole can land just below it. Truncation is
 // applied after this relative allowance: 4.99999999999993 counts as 5, 6.67 stays 6.
@@ -63,12 +68,8 @@ std::string frequency_field(double interval) {
     const int count = truncated_count(per_second ? 1.0 / interval : interval);
     if (count > kLargestCount)
         return kUnspecifiedFrequency;
-    char text[16];
-    if (per_second)
-        std::snprintf(text, sizeof text, "%02iH_", count);
-    else
-        std::snprintf(text, sizeof text, "%02iS_", count);
-    return text;
+    RinexNumberText number;
+    return std::string(number.integer(count, kCountDigits)) + (per_second ? kPerSecond : kSeconds);
 }
 
 }  // namespace
@@ -90,10 +91,11 @@ std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, con
 
     const RawObservation& first = epochs[0][0];
     const CalendarTime start = gps_to_calendar(first.time_of_week, first.week_number);
-    char text[64];
-    std::snprintf(text, sizeof text, "%4i%03i%02i%02i", start.year, start.day_of_year, start.hour,
-                  start.minute);
-    name += text;
+    RinexNumberText number;
+    name += number.integer_field(start.year, kYearWidth);
+    name += number.integer(start.day_of_year, kDayOfYearDigits);
+    name += number.integer(start.hour, 2);
+    name += number.integer(start.minute, 2);
     name += '_';
     name += kFilePeriod;
 

@@ -1,6 +1,7 @@
 // RINEX 3 long file names of a receiver's observation and navigation files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -10,4 +11,8 @@ class VxpDataStore;
 // receiver number, country.
 std::string rinex_station_name(int32_t receiver_index);
 
+// No long name is shorter: "QRV_0" + index + "USA_R_" + 11 time digits + "_00U_MN.rnx".
+inline constexpr std::size_t RINEX_SHORTEST_FILE_NAME = 34;
+
+// The name of a receiver's file, or an empty one when the receiver has no observation to date it.
 std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const VxpDataStore& store);

@@ -1,23 +1,20 @@
-// GPS, Galileo and GLONASS navigation records: every value in one 19-column exponent format,
-// four values per line, placed by the shared line composer.
+// GPS, Galileo and GLONASS navigation records, every value in one 19-column exponent format, four
+// values to a line; and the list of the distinct ephemerides a file holds.
 #include "rinex/nav_records.h"
 
-#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstddef>
+#include <cstring>
+#include <string>
 
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
 
 namespace {
 
-// Record layout: line k of a record starts at position 80 * k + 1 of one composed text.
-constexpr int32_t kLineWidth = 80;
-constexpr int32_t kEpochColumn = 5;
-constexpr int32_t kFirstValueColumn = 24;  // first clock value of line 0
-constexpr int32_t kOrbitFirstColumn = 5;   // first value of a broadcast-orbit line
-constexpr int32_t kLastValueColumn = 62;   // fourth value of a line
-constexpr int32_t kValueFieldWidth = 19;   // "% 0.12e"
+// Record layout: four 19-column value slots from column 5 on every line ("% 0.12e" values); the
+// first line holds the satellite in columns 1-3 and the epoch in the first slot.
+constexpr RinexSlots kRecordSlots{5, 19, 4};
 constexpr int kNavValuePrecision = 12;
 
 // Fixed GPS slots.
@@ -42,39 +39,61 @@ constexpr uint32_t kMoscowMinusUtcSecondsU32 = 10800u;
 constexpr double kHalfDaySeconds = 43200.0;
 constexpr double kMetresPerKilometre = 1000.0;
 
-// Collects the items of one record: satellite code, epoch, then the values in reading order.
+// The lines of one record: satellite code, epoch, then the values in reading order.
 class RecordLayout {
   public:
-    RecordLayout(const char* system_letter, int satellite_id, const CalendarTime& epoch) {
-        char code[16];
-        std::snprintf(code, sizeof code, "%s%02i", system_letter, satellite_id);
-        items_.push_back({code, 1});
+    RecordLayout(const char* system_letter, int satellite_id, const CalendarTime& epoch)
+        : record_(line_, kRecordSlots) {
+        std::string code(system_letter);
+        code += number_.integer(satellite_id, 2);
+        line_.place(code, 1);
         // Whole seconds: the fraction is dropped, as in every navigation epoch.
-        char text[48];
-        std::snprintf(text, sizeof text, "%i %02i %02i %02i %02i %02i", epoch.year, epoch.month, epoch.day,
-                      epoch.hour, epoch.minute, static_cast<int>(epoch.second));
-        items_.push_back({text, kEpochColumn});
+        std::string text(number_.integer(epoch.year));
+        for (int part : {epoch.month, epoch.day, epoch.hour, epoch.minute, static_cast<int>(epoch.second)}) {
+            text += ' ';
+            text += number_.integer(part, 2);
+        }
+        record_.next(text);
     }
 
-    void value(double v) {
-        items_.push_back({format_nav_value(v), column_});
-        advance();
-    }
+    void value(double v) { record_.next(number_.scientific(v, kNavValuePrecision)); }
     // An empty slot: stays blank, the next value goes where it would have after a value.
-    void skip() { advance(); }
+    void skip() { record_.skip(); }
 
-    std::string text() const { return compose_rinex_line(items_); }
+    std::string text() { return std::string(record_.text()); }
 
   private:
-    void advance() {
-        const int32_t column_in_line = (column_ - 1) % kLineWidth + 1;
-        column_ += column_in_line == kLastValueColumn ? kLineWidth - kLastValueColumn + kOrbitFirstColumn
-                                                      : kValueFieldWidth;
-    }
-
-    std::vector<RinexLineItem> items_;
-    int32_t column_ = kFirstValueColumn;
+    RinexLineBuilder line_;
+    RinexContinuedRecord record_;
+    RinexNumberText number_;
 };
+
+// The compared block of a GPS/Galileo record: the orbit and clock, satellite_id through crs.
+constexpr std::size_t kKeplerBlockBegin = offsetof(GpsEphemeris, satellite_id);
+constexpr std::size_t kKeplerBlockEnd = offsetof(GpsEphemeris, crs) + sizeof(double);
+static_assert(kKeplerBlockEnd - kKeplerBlockBegin == 204, "GPS/Galileo compared block");
+// Of a GLONASS record: position, velocity and acceleration.
+constexpr std::size_t kGlonassBlockBegin = offsetof(GlonassEphemeris, x);
+constexpr std::size_t kGlonassBlockEnd = offsetof(GlonassEphemeris, az) + sizeof(float);
+static_assert(kGlonassBlockEnd - kGlonassBlockBegin == 48, "GLONASS compared block");
+
+template <std::size_t Begin, std::size_t End, class Record>
+bool same_block(const Record& a, const Record& b) {
+    const auto* pa = reinterpret_cast<const unsigned char*>(&a);
+    const auto* pb = reinterpret_cast<const unsigned char*>(&b);
+    return std::memcmp(pa + Begin, pb + Begin, End - Begin) == 0;
+}
+
+// Appends the records of each slot that differ from the record before them in the same slot.
+template <std::size_t Begin, std::size_t End, class Slots, class Append>
+void append_distinct(const Slots& slots, Append append) {
+    for (const auto& slot : slots) {
+        for (std::size_t j = 0; j < slot.size(); ++j) {
+            if (j == 0 || !same_block<Begin, End>(slot[j], slot[j - 1]))
+                append(&slot[j]);
+        }
+    }
+}
 
 // Day of the GPS week of a time stamp; stamps that are not finite count as day 0, and the value
 // is kept inside the 32-bit range so that damaged stamps cannot overflow the conversion.
@@ -93,20 +112,9 @@ int32_t day_count_of(double time_of_week) {
 
 }  // namespace
 
-std::string format_signed_scientific(double value, int precision) {
-    char buffer[64];
-    buffer[0] = ' ';
-    const auto result =
-        std::to_chars(buffer + 1, buffer + sizeof buffer, value, std::chars_format::scientific, precision);
-    if (result.ec != std::errc{})
-        return std::string();
-    // to_chars writes the "-" itself; a non-negative value gets the blank that "% " would print.
-    const char* begin = std::signbit(value) ? buffer + 1 : buffer;
-    return std::string(begin, static_cast<const char*>(result.ptr));
-}
-
 std::string format_nav_value(double value) {
-    return format_signed_scientific(value, kNavValuePrecision);
+    RinexNumberText number;
+    return std::string(number.scientific(value, kNavValuePrecision));
 }
 
 double ura_index_to_metres(int index) {
@@ -226,4 +234,21 @@ std::string glonass_record_text(const GlonassEphemeris& e) {
     record.value(static_cast<double>(e.az) / kMetresPerKilometre);
     record.value(e.age);
     return record.text();
+}
+
+std::vector<EphemerisRef> build_ephemeris_list(int32_t receiver_index, const VxpDataStore& store) {
+    std::vector<EphemerisRef> list;
+    append_distinct<kKeplerBlockBegin, kKeplerBlockEnd>(
+        store.receiver_gps_ephemerides(receiver_index), [&](const GpsEphemeris* e) {
+            list.push_back({EphemerisSystem::gps, e, nullptr});
+        });
+    append_distinct<kKeplerBlockBegin, kKeplerBlockEnd>(
+        store.receiver_galileo_ephemerides(receiver_index), [&](const GalileoEphemeris* e) {
+            list.push_back({EphemerisSystem::galileo, e, nullptr});
+        });
+    append_distinct<kGlonassBlockBegin, kGlonassBlockEnd>(
+        store.receiver_glonass_ephemerides(receiver_index), [&](const GlonassEphemeris* e) {
+            list.push_back({EphemerisSystem::glonass, nullptr, e});
+        });
+    return list;
 }

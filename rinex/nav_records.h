@@ -26,8 +26,6 @@ struct EphemerisRef {
 
 // Every record value: "% 0.12e", 19 characters for decimal exponents -99 to 99.
 std::string format_nav_value(double value);
-// A value in "% .<precision>e" (blank or "-" in front); the header's "% .4e" coefficients.
-std::string format_signed_scientific(double value, int precision);
 
 // GPS user range accuracy index to metres.
 double ura_index_to_metres(int index);

@@ -2,87 +2,47 @@
 // values of each signal under its header type, and the new-site event of the fixed site.
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "rinex/codes.h"
-#include "rinex/fixed_format.h"
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
-#include "rinex/obs_output.h"
 #include "rinex/obs_site.h"
-#include "rinex/obs_writer.h"
+#include "rinex/obs_writer_internal.h"
 
 namespace {
 
-// Data line: satellite in columns 1-3, then per observation 14 columns of value (F14.3), one
-// loss-of-lock column (left blank) and one signal-strength column; three observations per signal.
-constexpr int32_t kSatelliteColumn = 1;
-constexpr std::size_t kSatelliteWidth = 3;  // "G05"
-constexpr int32_t kFirstFieldColumn = 4;
-constexpr int32_t kValueWidth = 14;
-constexpr int32_t kFieldWidth = 16;
-constexpr int32_t kStrengthOffset = 15;  // from the start of the carrier-phase field
-constexpr int32_t kObservationsPerSignal = 3;
-constexpr int32_t kSignalGroupWidth = kFieldWidth * kObservationsPerSignal;
-constexpr int kValueDecimals = 3;
+// Data line (laid out by RinexDataLine): three observations per signal, pseudorange, carrier
+// phase and Doppler, the signal strength with the carrier phase.
+constexpr std::size_t kObservationsPerSignal = 3;
 // Signal strength (dB-Hz) to the RINEX 1-9 strength digit: six dB-Hz per step.
 constexpr int kStrengthStep = 6;
 constexpr int kWeakestDigit = 1;
 constexpr int kStrongestDigit = 9;
 // Epoch line: "> yyyy mm dd hh mm s.sssssss", epoch flag in column 32, satellite count after it.
 constexpr int32_t kEpochFlagColumn = 32;
+constexpr const char* kEpochFlagOk = "0";
 constexpr int kEpochSecondDecimals = 7;
-constexpr std::size_t kCountWidth = 3;  // I3 in columns 33-35, after the flag
+constexpr int kCountWidth = 3;  // I3 in columns 33-35, after the flag
 // New-site event: flag 3 in column 32, the number of header lines that follow in column 35.
+constexpr const char* kNewSiteFlag = "3";
 constexpr int32_t kEventCountColumn = 35;
 constexpr int32_t kCommentColumn = 11;
 // Constellation identifiers with a letter are 1-4; the header has left out every other one.
 constexpr std::size_t kConstellationSlots = 5;
 constexpr int16_t kNotListed = -1;
 
-// Text of numbers without allocation, exactly the digits of the printf formats.
-class NumberText {
-  public:
-    // "%.<decimals>f".
-    std::string_view fixed(double value, int decimals) {
-        const char* end = format_fixed(text_, value, decimals);
-        return {text_, static_cast<std::size_t>(end - text_)};
-    }
-    // "%0*i": at least `digits` digits, zero-padded.
-    std::string_view integer(int value, int digits = 1) {
-        char* start = text_ + kPadRoom;
-        char* end = std::to_chars(start, text_ + sizeof text_, value).ptr;
-        std::size_t length = static_cast<std::size_t>(end - start);
-        while (length < static_cast<std::size_t>(digits) && value >= 0 && start > text_) {
-            *--start = '0';
-            ++length;
-        }
-        return {start, length};
-    }
-
-  private:
-    static constexpr int kPadRoom = 8;
-    char text_[kFixedTextCapacity];
-};
-
-// The value in its 14 columns ending at column `last`; a zero leaves them blank, and so does a
-// value that cannot be a measurement (not finite, or too long for the field).
-bool place_value(RinexLineBuilder& line, NumberText& number, double value, int32_t last) {
+// The value in its field; a zero leaves the field blank, and so does a value that cannot be a
+// measurement (not finite, or too long for the field).
+bool place_value(RinexDataLine& line, std::size_t field, double value) {
     if (value == 0.0 || !std::isfinite(value))
         return false;
     if (std::fabs(value) >= 1e15)
         return false;  // far past 14 characters; keeps the text short
-    const std::string_view text = number.fixed(value, kValueDecimals);
-    if (text.empty() || text.size() > static_cast<std::size_t>(kValueWidth))
-        return false;
-    line.place(text, last - static_cast<int32_t>(text.size()) + 1);
-    return true;
+    return line.value(field, value);
 }
 
 int strength_digit(float signal_strength) {
@@ -111,7 +71,7 @@ SignalPositions signal_positions(const SignalPresence& signals) {
 
 class EpochWriter {
   public:
-    EpochWriter(ObsOutput& out, const SignalPresence& signals)
+    EpochWriter(OutputFile& out, const SignalPresence& signals)
         : out_(out), positions_(signal_positions(signals)) {
         for (const auto& [constellation, letter] : vxp_constellation_letters) {
             if (constellation < kConstellationSlots)
@@ -123,21 +83,24 @@ class EpochWriter {
         slots_.assign(widest, nullptr);
     }
 
-    // The new-site event: flag 3 and the site records of the new site, then a comment.
+    // The new-site event: flag 3 and the number of records that follow, the site records of the
+    // new site, then a comment.
     bool write_event(const ObsHeaderValues& site) {
+        const std::vector<std::string> records = site_records(site, SiteRecords::new_site);
         line_.clear();
         line_.place(">", 1);
-        line_.place("3", kEpochFlagColumn);
-        line_.place("4", kEventCountColumn);
-        if (!out_.write(line_.line(), true))
+        line_.place(kNewSiteFlag, kEpochFlagColumn);
+        line_.place(number_.integer(static_cast<long>(records.size()) + 1), kEventCountColumn);
+        if (!write_rinex_line(out_, line_.line(), true))
             return false;
-        line_.clear();
-        if (!out_.write(marker_name_record(site), true) || !out_.write(approx_position_record(site), true) ||
-            !out_.write(antenna_delta_record(site), true)) {
-            return false;
+        for (const std::string& record : records) {
+            if (!write_rinex_line(out_, record, true))
+                return false;
         }
+        line_.clear();
         line_.place("--> THIS IS THE START OF A NEW SITE <--", kCommentColumn);
-        return labelled("COMMENT");
+        line_.label("COMMENT");
+        return write_rinex_line(out_, line_.line(), true);
     }
 
     // Satellites with at least one observation the header lists a type for.
@@ -156,24 +119,20 @@ class EpochWriter {
 
     bool write_epoch_line(const RawObservation& first, uint32_t satellites) {
         const CalendarTime t = gps_to_calendar(first.time_of_week, first.week_number);
-        epoch_text_.assign("> ");
-        epoch_text_.append(number_.integer(t.year));
+        text_.assign("> ");
+        text_.append(number_.integer(t.year));
         for (int part : {t.month, t.day, t.hour, t.minute}) {
-            epoch_text_.push_back(' ');
-            epoch_text_.append(number_.integer(part, 2));
+            text_.push_back(' ');
+            text_.append(number_.integer(part, 2));
         }
-        epoch_text_.push_back(' ');
-        epoch_text_.append(number_.fixed(t.second, kEpochSecondDecimals));
+        text_.push_back(' ');
+        text_.append(number_.fixed(t.second, kEpochSecondDecimals));
         line_.clear();
-        line_.place(epoch_text_, 1);
+        line_.place(text_, 1);
         // The flag, then the count right-aligned in columns 33-35: "0  5", "0 27", "0105".
-        const std::string_view count = number_.integer(static_cast<int>(satellites));
-        char flag_and_count[16] = {'0', ' ', ' ', ' '};
-        const std::size_t start = 1 + kCountWidth - std::min(count.size(), kCountWidth);
-        const std::size_t copied = std::min(count.size(), sizeof flag_and_count - start);
-        std::memcpy(flag_and_count + start, count.data(), copied);
-        line_.place(std::string_view(flag_and_count, start + copied), kEpochFlagColumn);
-        return out_.write(line_.line(), true);
+        line_.place(kEpochFlagOk, kEpochFlagColumn);
+        line_.place(number_.integer_field(static_cast<long>(satellites), kCountWidth), kEpochFlagColumn + 1);
+        return write_rinex_line(out_, line_.line(), true);
     }
 
     // One line per satellite; each signal's values in the group of its place in the header list.
@@ -199,13 +158,6 @@ class EpochWriter {
         return o.gnss_id < kConstellationSlots && positions_[o.gnss_id][o.signal_id] != kNotListed;
     }
 
-    bool labelled(std::string_view label) {
-        line_.place(label, RINEX_LABEL_COLUMN);
-        const bool written = out_.write(line_.line(), true);
-        line_.clear();
-        return written;
-    }
-
     // The satellite's line; none when the header lists none of its observations (constellation 0,
     // or one left out of the file).
     bool write_satellite(const RawObservation* begin, const RawObservation* end) {
@@ -223,81 +175,31 @@ class EpochWriter {
         }
         if (used == 0)
             return true;
-        line_.clear();
-        epoch_text_.assign(letters_[constellation]);
-        epoch_text_.append(number_.integer(begin->satellite_id, 2));
-        if (epoch_text_.size() <= kSatelliteWidth)
-            return write_values_in_place(used);
-        line_.place(epoch_text_, kSatelliteColumn);
+        text_.assign(letters_[constellation]);
+        text_.append(number_.integer(begin->satellite_id, 2));
+        data_line_.begin(text_);
         for (std::size_t position = 0; position < used; ++position) {
             const RawObservation* o = slots_[position];
             slots_[position] = nullptr;
             if (o == nullptr)
                 continue;
-            const int32_t field = kFirstFieldColumn + kSignalGroupWidth * static_cast<int32_t>(position);
-            place_value(line_, number_, o->pseudorange, field + kValueWidth - 1);
-            const int32_t phase_field = field + kFieldWidth;
-            if (place_value(line_, number_, o->carrier_phase, phase_field + kValueWidth - 1)) {
-                line_.place(number_.integer(strength_digit(o->signal_strength)),
-                            phase_field + kStrengthOffset);
-            }
-            const int32_t doppler_field = phase_field + kFieldWidth;
-            place_value(line_, number_, static_cast<double>(o->doppler), doppler_field + kValueWidth - 1);
+            const std::size_t field = kObservationsPerSignal * position;
+            place_value(data_line_, field, o->pseudorange);
+            if (place_value(data_line_, field + 1, o->carrier_phase))
+                data_line_.strength(field + 1, strength_digit(o->signal_strength));
+            place_value(data_line_, field + 2, static_cast<double>(o->doppler));
         }
-        return out_.write(line_.line(), false);
+        return write_rinex_line(out_, data_line_.line(), false);
     }
 
-    // The values written straight into their fields. Each goes in right-aligned in 16 columns,
-    // which reach the two columns before its field (blank loss-of-lock and strength columns of
-    // the value before, or the end of the satellite's columns 1-3): so the strength digits and
-    // the satellite go in after the values they follow, and the line's width is recorded as if
-    // every text had been placed in column order. The line comes out as place() makes it.
-    bool write_values_in_place(std::size_t used) {
-        // Column 1 up to the last column of the last group, blank-filled.
-        const int32_t groups_end = kFirstFieldColumn - 1 + kSignalGroupWidth * static_cast<int32_t>(used);
-        char* const row = line_.columns(1, static_cast<std::size_t>(groups_end)) - 1;  // row[c]: column c
-        int32_t rightmost = 0;  // the line's end so far
-        int32_t last_end = kSatelliteColumn + static_cast<int32_t>(epoch_text_.size()) - 1;
-        for (std::size_t position = 0; position < used; ++position) {
-            const RawObservation* o = slots_[position];
-            slots_[position] = nullptr;
-            if (o == nullptr)
-                continue;
-            const int32_t field = kFirstFieldColumn + kSignalGroupWidth * static_cast<int32_t>(position);
-            const int32_t phase_field = field + kFieldWidth;
-            const int32_t doppler_field = phase_field + kFieldWidth;
-            const int32_t strength = phase_field + kStrengthOffset;
-            if (write_value(row + field + kValueWidth - 1, o->pseudorange))
-                rightmost = last_end = field + kValueWidth - 1;
-            const bool phase = write_value(row + phase_field + kValueWidth - 1, o->carrier_phase);
-            if (phase)
-                rightmost = last_end = strength;  // the phase, then its strength digit
-            if (write_value(row + doppler_field + kValueWidth - 1, static_cast<double>(o->doppler)))
-                rightmost = last_end = doppler_field + kValueWidth - 1;
-            if (phase)
-                row[strength] = static_cast<char>('0' + strength_digit(o->signal_strength));
-        }
-        line_.placed(rightmost);
-        line_.place(epoch_text_, kSatelliteColumn);
-        line_.placed(last_end);
-        return out_.write(line_.line(), false);
-    }
-
-    // The value in its 14 columns ending at `last`, as place_value places it.
-    static bool write_value(char* last, double value) {
-        if (value == 0.0 || !std::isfinite(value) || std::fabs(value) >= 1e15)
-            return false;
-        return format_fixed_right(last, value, kValueDecimals, static_cast<std::size_t>(kValueWidth)) <=
-               static_cast<std::size_t>(kValueWidth);
-    }
-
-    ObsOutput& out_;
+    OutputFile& out_;
     SignalPositions positions_;
     std::array<std::string, kConstellationSlots> letters_;
     std::vector<const RawObservation*> slots_;
     RinexLineBuilder line_;
-    NumberText number_;
-    std::string epoch_text_;
+    RinexDataLine data_line_;
+    RinexNumberText number_;
+    std::string text_;  // the epoch line's date, or a data line's satellite
 };
 
 bool differs(double a, double b) {
@@ -372,28 +274,11 @@ uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorte
     return count_satellites(sorted.data(), sorted.size());
 }
 
-int32_t find_base_station_record(double time_of_week, uint32_t week_number, int32_t start_index,
-                                 const VxpDataStore& store) {
-    const Sequence<BaseStationInfo>& sites = store.base_station_records();
-    const double epoch_time = time_of_week + static_cast<double>(week_number) * SECONDS_PER_WEEK;
-    int32_t index = start_index;
-    for (;;) {
-        const int64_t next = static_cast<int64_t>(index) + 1;
-        if (next < 0 || next >= static_cast<int64_t>(sites.size()))
-            return index;
-        const BaseStationInfo& site = sites[static_cast<std::size_t>(next)];
-        // A later record, or one without a usable time (NaN), ends the run.
-        if (!(site.time_of_week + static_cast<double>(site.week_number) * SECONDS_PER_WEEK <= epoch_time))
-            return index;
-        index = static_cast<int32_t>(next);
-    }
-}
-
-bool write_observation_epochs(ObsOutput& out, int32_t receiver_index, const VxpDataStore& store,
+bool write_observation_epochs(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
                               const SignalPresence& signals, const ObsHeaderValues& header_values) {
     EpochWriter writer(out, signals);
     const Sequence<BaseStationInfo>& sites = store.base_station_records();
-    const bool fixed_site = receiver_index == OBS_FIXED_SITE_RECEIVER && !sites.empty();
+    const bool fixed_site = receiver_index == kFixedSiteReceiver && !sites.empty();
     // The record the header describes; each epoch then takes the latest record at or before it.
     int32_t site_in_force = fixed_site ? header_site_index(store) : -1;
     std::vector<RawObservation> sorted;

@@ -1,42 +1,21 @@
-// The observation file of one receiver: opening and closing it, its header, and the messages
-// and outcomes of every way it can end. The epoch records are in obs_epochs.cpp.
+// The header of an observation file: version, program, site, first observation time, the
+// observation types of the signals present and the GLONASS records.
 #include <algorithm>
 #include <array>
 #include <bitset>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "driver/run_settings.h"
-#include "platform/utf8_files.h"
 #include "rinex/codes.h"
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
-#include "rinex/naming.h"
-#include "rinex/obs_output.h"
 #include "rinex/obs_site.h"
-#include "rinex/obs_writer.h"
+#include "rinex/obs_writer_internal.h"
 
 namespace {
 
-// A name shorter than this cannot be a long RINEX name; nothing is written for it.
-constexpr std::size_t kShortestFileName = 34;
-// stdio buffer of the output file: few, large writes for logs of millions of epochs.
-constexpr std::size_t kFileBufferSize = 1 << 20;
-
 constexpr const char* kFormatVersion = "3.05";
-constexpr int32_t kVersionColumn = 6;  // F9.2 in columns 1-9
-constexpr int32_t kFileTypeColumn = 21;
-constexpr int32_t kSystemColumn = 41;
-constexpr int32_t kProgramColumn = 1;
-constexpr int32_t kRunByColumn = 21;
-constexpr int32_t kDateColumn = 41;
-constexpr int32_t kObserverColumn = 1;
-constexpr int32_t kAgencyColumn = 21;
-constexpr int32_t kMarkerTypeColumn = 1;
 // TIME OF FIRST OBS: 5I6, F13.7, 5X, A3.
 constexpr int kDateFieldWidth = 6;
 constexpr int kSecondFieldWidth = 13;
@@ -44,77 +23,70 @@ constexpr int kSecondDecimals = 7;
 constexpr int32_t kTimeSystemColumn = 49;
 // SYS / # / OBS TYPES: A1, 2X, I3, 13(1X, A3); continuation lines leave columns 1-6 blank.
 constexpr int32_t kTypeCountColumn = 4;
-constexpr int32_t kFirstTypeColumn = 8;
-constexpr int32_t kTypeStep = 4;
-constexpr std::size_t kTypesPerLine = 13;
+constexpr int kTypeCountWidth = 3;
+constexpr RinexSlots kTypeSlots{8, 4, 13};
 // SYS / PHASE SHIFT: A1, 1X, A3.
 constexpr int32_t kPhaseTypeColumn = 3;
 // GLONASS SLOT / FRQ #: I3, 1X, 8(A1, I2.2, 1X, I2, 1X); continuation lines leave columns 1-4 blank.
 constexpr int kSlotCountWidth = 3;
-constexpr int32_t kFirstSlotColumn = 5;
-constexpr int32_t kFirstFrequencyColumn = 9;
+constexpr RinexSlots kSlotSlots{5, 7, 8};
+constexpr int kSlotDigits = 2;
 constexpr int kFrequencyWidth = 2;
-constexpr int32_t kSlotStep = 7;
-constexpr std::size_t kSlotsPerLine = 8;
 // What the two-digit fields hold: slot numbers 0-99, frequency numbers -9 to 99.
 constexpr int32_t kLargestSlot = 99;
 constexpr int32_t kSmallestFrequency = -9;
 constexpr int32_t kLargestFrequency = 99;
 
-constexpr const char* kMovingMarker = "GROUND_CRAFT";
-constexpr const char* kFixedMarker = "GEODETIC";
-
-std::string format(const char* pattern, int value) {
-    char text[32];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
-void log_line(const std::string& text) {
-    run_settings.console_log << text << '\n';
-    flush_console_log();
-}
-
 // Builds one header line at a time and writes it wrapped to 80 columns.
 class HeaderLines {
   public:
-    explicit HeaderLines(ObsOutput& out) : out_(out) {}
+    explicit HeaderLines(OutputFile& out) : out_(out) {}
 
     HeaderLines& at(int32_t column, std::string_view text) {
         builder_.place(text, column);
         return *this;
     }
     bool label(std::string_view text) {
-        builder_.place(text, RINEX_LABEL_COLUMN);
-        const bool written = out_.write(builder_.line(), true);
-        builder_.clear();
-        return written;
+        builder_.label(text);
+        return written();
+    }
+    // A record of several lines, items after the lead placed with at().
+    RinexContinuedRecord continued(RinexSlots slots, std::string_view label) {
+        return RinexContinuedRecord(builder_, slots, label);
+    }
+    bool record(RinexContinuedRecord& record) {
+        record.text();
+        return written();
     }
     // A record composed elsewhere.
-    bool record(const std::string& line) { return out_.write(line, true); }
+    bool record(std::string_view line) { return write_rinex_line(out_, line, true); }
 
   private:
-    ObsOutput& out_;
+    bool written() {
+        const bool ok = write_rinex_line(out_, builder_.line(), true);
+        builder_.clear();
+        return ok;
+    }
+
+    OutputFile& out_;
     RinexLineBuilder builder_;
 };
 
-// How the header ended: complete, stopped by its content, or stopped by a failed write.
-enum class HeaderEnd { complete, content_error, write_error };
-
-bool write_site_records(HeaderLines& lines, const ObsHeaderValues& values, bool fixed_site) {
-    return lines.record(marker_name_record(values)) &&
-           lines.at(kMarkerTypeColumn, fixed_site ? kFixedMarker : kMovingMarker).label("MARKER TYPE") &&
-           lines.at(kObserverColumn, "Observer").at(kAgencyColumn, "Agency").label("OBSERVER / AGENCY") &&
-           lines.record(receiver_record(values)) && lines.record(antenna_type_record(values)) &&
-           lines.record(approx_position_record(values)) && lines.record(antenna_delta_record(values));
+bool write_site_records(HeaderLines& lines, const ObsHeaderValues& values) {
+    for (const std::string& record : site_records(values, SiteRecords::header)) {
+        if (!lines.record(record))
+            return false;
+    }
+    return true;
 }
 
 bool write_first_time_line(HeaderLines& lines, const RawObservation& first) {
     const CalendarTime t = gps_to_calendar(first.time_of_week, first.week_number);
+    RinexNumberText number;
     std::string fields;
     for (int part : {t.year, t.month, t.day, t.hour, t.minute})
-        fields += rinex_integer_field(part, kDateFieldWidth);
-    fields += rinex_fixed_field(t.second, kSecondFieldWidth, kSecondDecimals);
+        fields += number.integer_field(part, kDateFieldWidth);
+    fields += number.fixed_field(t.second, kSecondFieldWidth, kSecondDecimals);
     return lines.at(1, fields).at(kTimeSystemColumn, "GPS").label("TIME OF FIRST OBS");
 }
 
@@ -126,7 +98,8 @@ std::string left_out_text(uint64_t count, const char* what, std::size_t id, cons
 
 // Leaves out of `signals` the constellations without a RINEX letter and the signals without a
 // RINEX code, and says once for each how many observations the file goes without.
-void leave_out_unmapped(int32_t receiver_index, const VxpDataStore& store, SignalPresence& signals) {
+void leave_out_unmapped(int32_t receiver_index, const VxpDataStore& store, SignalPresence& signals,
+                        MessageSink& messages) {
     std::array<bool, 256> no_letter{};
     std::array<bool, 256> no_code{};
     bool any = false;
@@ -160,11 +133,11 @@ void leave_out_unmapped(int32_t receiver_index, const VxpDataStore& store, Signa
     }
     for (std::size_t id = 0; id < by_constellation.size(); ++id) {
         if (by_constellation[id] != 0)
-            log_line(left_out_text(by_constellation[id], "constellation", id, "system letter"));
+            messages.line(left_out_text(by_constellation[id], "constellation", id, "system letter"));
     }
     for (std::size_t id = 0; id < by_signal.size(); ++id) {
         if (by_signal[id] != 0)
-            log_line(left_out_text(by_signal[id], "signal", id, "observation code"));
+            messages.line(left_out_text(by_signal[id], "signal", id, "observation code"));
     }
 }
 
@@ -191,15 +164,13 @@ bool write_observation_types(HeaderLines& lines, const ConstellationCodes& syste
         types.push_back("L" + code);
         types.push_back("D" + code);
     }
-    lines.at(1, system.letter).at(kTypeCountColumn, format("%3i", static_cast<int>(types.size())));
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        const int32_t slot = static_cast<int32_t>(i % kTypesPerLine);
-        lines.at(kFirstTypeColumn + kTypeStep * slot, types[i]);
-        const bool line_full = slot == static_cast<int32_t>(kTypesPerLine) - 1;
-        if ((line_full || i + 1 == types.size()) && !lines.label("SYS / # / OBS TYPES"))
-            return false;
-    }
-    return true;
+    RinexNumberText number;
+    lines.at(1, system.letter)
+        .at(kTypeCountColumn, number.integer_field(static_cast<long>(types.size()), kTypeCountWidth));
+    RinexContinuedRecord record = lines.continued(kTypeSlots, "SYS / # / OBS TYPES");
+    for (const std::string& type : types)
+        record.next(type);
+    return lines.record(record);
 }
 
 // Observation types and phase shifts of every constellation, in that order.
@@ -228,70 +199,19 @@ bool write_glonass_lines(HeaderLines& lines, GlonassSlots slots) {
         return false;
     // A number a two-digit field cannot hold comes only from a damaged record: left out.
     std::erase_if(slots, [](const auto& slot) { return !fits_slot_fields(slot); });
-    for (std::size_t k = 0; k < slots.size(); ++k) {
-        const int32_t place = static_cast<int32_t>(k % kSlotsPerLine);
-        if (k == 0)
-            lines.at(1, rinex_integer_field(static_cast<long>(slots.size()), kSlotCountWidth));
-        lines.at(kFirstSlotColumn + kSlotStep * place, format("R%02i", slots[k].second))
-            .at(kFirstFrequencyColumn + kSlotStep * place,
-                rinex_integer_field(slots[k].first, kFrequencyWidth));
-        const bool line_full = place == static_cast<int32_t>(kSlotsPerLine) - 1;
-        if ((line_full || k + 1 == slots.size()) && !lines.label("GLONASS SLOT / FRQ #"))
-            return false;
+    if (slots.empty())
+        return true;
+    RinexNumberText number;
+    lines.at(1, number.integer_field(static_cast<long>(slots.size()), kSlotCountWidth));
+    RinexContinuedRecord record = lines.continued(kSlotSlots, "GLONASS SLOT / FRQ #");
+    for (const auto& [frequency, slot] : slots) {
+        std::string entry = "R";  // "R05 -9": slot and frequency number
+        entry += number.integer(slot, kSlotDigits);
+        entry += ' ';
+        entry += number.integer_field(frequency, kFrequencyWidth);
+        record.next(entry);
     }
-    return true;
-}
-
-HeaderEnd write_header(ObsOutput& out, int32_t receiver_index, const VxpDataStore& store,
-                       const ObsHeaderValues& values, SignalPresence& signals) {
-    HeaderLines lines(out);
-    const bool opening_written =
-        lines.at(kVersionColumn, kFormatVersion)
-            .at(kFileTypeColumn, "OBSERVATION DATA")
-            .at(kSystemColumn, "MIXED")
-            .label("RINEX VERSION / TYPE") &&
-        lines.at(kProgramColumn, run_settings.version_text)
-            .at(kRunByColumn, "N/A")
-            .at(kDateColumn, rinex_creation_stamp())
-            .label("PGM / RUN BY / DATE") &&
-        write_site_records(lines, values, receiver_index == OBS_FIXED_SITE_RECEIVER) &&
-        write_first_time_line(lines, store.receiver_raw_epochs(receiver_index)[0][0]);
-    if (!opening_written)
-        return HeaderEnd::write_error;
-
-    signals = collect_signals_present(receiver_index, store);
-    leave_out_unmapped(receiver_index, store, signals);
-    if (signals.empty()) {
-        log_line("ERROR: Signal map could not be generated from VXP data for GNSS" +
-                 std::to_string(receiver_index) + "!");
-        return HeaderEnd::content_error;
-    }
-    if (!write_signal_lines(lines, signals))
-        return HeaderEnd::write_error;
-    if (!write_glonass_lines(lines, collect_glonass_slots(receiver_index, store)))
-        return HeaderEnd::write_error;
-    return lines.label("END OF HEADER") ? HeaderEnd::complete : HeaderEnd::write_error;
-}
-
-WriterOutcome file_error(const std::string& name, int error) {
-    WriterOutcome outcome;
-    outcome.status = WriterOutcome::Status::file_error;
-    outcome.file_name = name;
-    outcome.reason = std::strerror(error != 0 ? error : EIO);
-    return outcome;
-}
-
-// Closes the file; a failed flush or close turns a complete file into a file error.
-int close_file(ObsOutput& out) {
-    int error = out.error;
-    if (std::fflush(out.file) != 0 && error == 0)
-        error = errno != 0 ? errno : EIO;
-    if (std::ferror(out.file) != 0 && error == 0)
-        error = EIO;
-    if (std::fclose(out.file) != 0 && error == 0)
-        error = errno != 0 ? errno : EIO;
-    out.file = nullptr;
-    return error;
+    return lines.record(record);
 }
 
 }  // namespace
@@ -327,43 +247,27 @@ GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& s
     return slots;
 }
 
-WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store) {
-    return write_observation_file(receiver_index, store, observation_header_values(receiver_index, store));
-}
+HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
+                                   const ObsHeaderValues& values, const WriterContext& context,
+                                   SignalPresence& signals) {
+    HeaderLines lines(out);
+    const bool opening_written =
+        lines.record(rinex_version_record(kFormatVersion, "OBSERVATION DATA")) &&
+        lines.record(rinex_program_record(context.program)) && write_site_records(lines, values) &&
+        write_first_time_line(lines, store.receiver_raw_epochs(receiver_index)[0][0]);
+    if (!opening_written)
+        return HeaderEnd::write_error;
 
-WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store,
-                                     const ObsHeaderValues& header_values) {
-    WriterOutcome outcome;
-    const std::string name = make_rinex_file_name(false, receiver_index, store);
-    if (name.size() < kShortestFileName) {
-        outcome.status = WriterOutcome::Status::skipped;
-        return outcome;
+    signals = collect_signals_present(receiver_index, store);
+    leave_out_unmapped(receiver_index, store, signals, context.messages);
+    if (signals.empty()) {
+        context.messages.line("ERROR: Signal map could not be generated from VXP data for GNSS" +
+                              std::to_string(receiver_index) + "!");
+        return HeaderEnd::content_error;
     }
-    outcome.file_name = name;
-
-    ObsOutput out;
-    out.file = open_file(name, "wb");
-    if (out.file == nullptr)
-        return file_error(name, errno);
-    std::vector<char> file_buffer(kFileBufferSize);
-    std::setvbuf(out.file, file_buffer.data(), _IOFBF, file_buffer.size());
-
-    log_line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index) + "... ");
-
-    SignalPresence signals;
-    const HeaderEnd header_end = write_header(out, receiver_index, store, header_values, signals);
-    if (header_end == HeaderEnd::content_error) {
-        const int error = close_file(out);
-        if (error != 0)
-            return file_error(name, error);
-        outcome.status = WriterOutcome::Status::content_error;
-        return outcome;
-    }
-    if (header_end == HeaderEnd::complete)
-        write_observation_epochs(out, receiver_index, store, signals, header_values);
-    const int error = close_file(out);
-    if (error != 0)
-        return file_error(name, error);
-    log_line("done.");
-    return outcome;
+    if (!write_signal_lines(lines, signals))
+        return HeaderEnd::write_error;
+    if (!write_glonass_lines(lines, collect_glonass_slots(receiver_index, store)))
+        return HeaderEnd::write_error;
+    return lines.label("END OF HEADER") ? HeaderEnd::complete : HeaderEnd::write_error;
 }

@@ -3,15 +3,16 @@
 #include <string_view>
 #include <vector>
 
+#include "rinex/gnss_time.h"
 #include "rinex/line.h"
 #include "rinex/naming.h"
-#include "rinex/obs_writer.h"
 
 namespace {
 
-// Field layouts: MARKER NAME A60; REC # / TYPE / VERS 3A20; ANT # / TYPE 2A20; APPROX POSITION
-// XYZ and ANTENNA: DELTA H/E/N 3F14.4.
+// Field layouts: MARKER NAME A60; MARKER TYPE A20; OBSERVER / AGENCY A20, A40; REC # / TYPE /
+// VERS 3A20; ANT # / TYPE 2A20; APPROX POSITION XYZ and ANTENNA: DELTA H/E/N 3F14.4.
 constexpr std::size_t kMarkerNameWidth = 60;
+constexpr std::size_t kAgencyWidth = 40;
 constexpr std::size_t kTextFieldWidth = 20;
 constexpr int32_t kFirstTextColumn = 1;
 constexpr int32_t kSecondTextColumn = 21;
@@ -19,25 +20,77 @@ constexpr int32_t kThirdTextColumn = 41;
 constexpr int kMetresWidth = 14;
 constexpr int kMetresDecimals = 4;
 
+constexpr const char* kFixedMarker = "GEODETIC";
+
 // A text cut to its field, so that it never reaches the next field or the label.
 std::string field_text(std::string_view text, std::size_t width) {
     return std::string(text.substr(0, width));
 }
 
-std::string record(std::vector<RinexLineItem> items, const char* label) {
-    items.push_back({label, RINEX_LABEL_COLUMN});
-    return compose_rinex_line(items);
+std::string three_metres(double a, double b, double c, const char* label) {
+    return rinex_header_record({{rinex_fixed_field(a, kMetresWidth, kMetresDecimals) +
+                                     rinex_fixed_field(b, kMetresWidth, kMetresDecimals) +
+                                     rinex_fixed_field(c, kMetresWidth, kMetresDecimals),
+                                 kFirstTextColumn}},
+                               label);
 }
 
-std::string three_metres(double a, double b, double c, const char* label) {
-    return record({{rinex_fixed_field(a, kMetresWidth, kMetresDecimals) +
-                        rinex_fixed_field(b, kMetresWidth, kMetresDecimals) +
-                        rinex_fixed_field(c, kMetresWidth, kMetresDecimals),
-                    kFirstTextColumn}},
-                  label);
+std::string marker_name_record(const ObsHeaderValues& values) {
+    return rinex_header_record({{field_text(values.marker_name, kMarkerNameWidth), kFirstTextColumn}},
+                               "MARKER NAME");
+}
+
+std::string marker_type_record(const ObsHeaderValues& values) {
+    return rinex_header_record({{field_text(values.marker_type, kTextFieldWidth), kFirstTextColumn}},
+                               "MARKER TYPE");
+}
+
+std::string observer_record(const ObsHeaderValues& values) {
+    return rinex_header_record({{field_text(values.observer, kTextFieldWidth), kFirstTextColumn},
+                                {field_text(values.agency, kAgencyWidth), kSecondTextColumn}},
+                               "OBSERVER / AGENCY");
+}
+
+std::string receiver_record(const ObsHeaderValues& values) {
+    return rinex_header_record({{field_text(values.receiver_number, kTextFieldWidth), kFirstTextColumn},
+                                {field_text(values.receiver_type, kTextFieldWidth), kSecondTextColumn},
+                                {field_text(values.receiver_version, kTextFieldWidth), kThirdTextColumn}},
+                               "REC # / TYPE / VERS");
+}
+
+std::string antenna_type_record(const ObsHeaderValues& values) {
+    return rinex_header_record({{field_text(values.antenna_number, kTextFieldWidth), kFirstTextColumn},
+                                {field_text(values.antenna_type, kTextFieldWidth), kSecondTextColumn}},
+                               "ANT # / TYPE");
+}
+
+std::string approx_position_record(const ObsHeaderValues& values) {
+    return three_metres(values.position_x, values.position_y, values.position_z, "APPROX POSITION XYZ");
+}
+
+std::string antenna_delta_record(const ObsHeaderValues& values) {
+    return three_metres(values.antenna_height, values.antenna_east, values.antenna_north,
+                        "ANTENNA: DELTA H/E/N");
 }
 
 }  // namespace
+
+int32_t find_base_station_record(double time_of_week, uint32_t week_number, int32_t start_index,
+                                 const VxpDataStore& store) {
+    const Sequence<BaseStationInfo>& sites = store.base_station_records();
+    const double epoch_time = time_of_week + static_cast<double>(week_number) * SECONDS_PER_WEEK;
+    int32_t index = start_index;
+    for (;;) {
+        const int64_t next = static_cast<int64_t>(index) + 1;
+        if (next < 0 || next >= static_cast<int64_t>(sites.size()))
+            return index;
+        const BaseStationInfo& site = sites[static_cast<std::size_t>(next)];
+        // A later record, or one without a usable time (NaN), ends the run.
+        if (!(site.time_of_week + static_cast<double>(site.week_number) * SECONDS_PER_WEEK <= epoch_time))
+            return index;
+        index = static_cast<int32_t>(next);
+    }
+}
 
 ObsHeaderValues with_base_station(ObsHeaderValues values, const BaseStationInfo& site) {
     values.marker_name = std::to_string(site.station_id);
@@ -51,7 +104,7 @@ ObsHeaderValues with_base_station(ObsHeaderValues values, const BaseStationInfo&
 int32_t header_site_index(const VxpDataStore& store) {
     if (store.base_station_records().empty())
         return -1;
-    const Sequence<RawEpoch>& epochs = store.receiver_raw_epochs(OBS_FIXED_SITE_RECEIVER);
+    const Sequence<RawEpoch>& epochs = store.receiver_raw_epochs(kFixedSiteReceiver);
     if (epochs.empty() || epochs[0].empty())
         return 0;
     const RawObservation& first = epochs[0][0];
@@ -61,7 +114,8 @@ int32_t header_site_index(const VxpDataStore& store) {
 ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& store) {
     ObsHeaderValues values;
     values.marker_name = rinex_station_name(receiver_index);
-    if (receiver_index == OBS_FIXED_SITE_RECEIVER) {
+    if (receiver_index == kFixedSiteReceiver) {
+        values.marker_type = kFixedMarker;
         const int32_t site = header_site_index(store);
         if (site >= 0)
             values = with_base_station(values, store.base_station_records()[static_cast<std::size_t>(site)]);
@@ -69,28 +123,10 @@ ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataS
     return values;
 }
 
-std::string marker_name_record(const ObsHeaderValues& values) {
-    return record({{field_text(values.marker_name, kMarkerNameWidth), kFirstTextColumn}}, "MARKER NAME");
-}
-
-std::string receiver_record(const ObsHeaderValues& values) {
-    return record({{field_text(values.receiver_number, kTextFieldWidth), kFirstTextColumn},
-                   {field_text(values.receiver_type, kTextFieldWidth), kSecondTextColumn},
-                   {field_text(values.receiver_version, kTextFieldWidth), kThirdTextColumn}},
-                  "REC # / TYPE / VERS");
-}
-
-std::string antenna_type_record(const ObsHeaderValues& values) {
-    return record({{field_text(values.antenna_number, kTextFieldWidth), kFirstTextColumn},
-                   {field_text(values.antenna_type, kTextFieldWidth), kSecondTextColumn}},
-                  "ANT # / TYPE");
-}
-
-std::string approx_position_record(const ObsHeaderValues& values) {
-    return three_metres(values.position_x, values.position_y, values.position_z, "APPROX POSITION XYZ");
-}
-
-std::string antenna_delta_record(const ObsHeaderValues& values) {
-    return three_metres(values.antenna_height, values.antenna_east, values.antenna_north,
-                        "ANTENNA: DELTA H/E/N");
+std::vector<std::string> site_records(const ObsHeaderValues& values, SiteRecords which) {
+    if (which == SiteRecords::new_site)
+        return {marker_name_record(values), approx_position_record(values), antenna_delta_record(values)};
+    return {marker_name_record(values),  marker_type_record(values),  observer_record(values),
+            receiver_record(values),     antenna_type_record(values), approx_position_record(values),
+            antenna_delta_record(values)};
 }

@@ -1,17 +1,21 @@
-// The site of an observation file: marker, receiver, antenna and position. Each value is decided in
-// one place, and each of its header records is laid out in one place, for the header and the
+// The site of an observation file: marker, observer, receiver, antenna and position. Each value is
+// decided in one place, and its records are laid out in one place, for the header and the
 // new-site events alike.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "store/vxp_data_store.h"
 
-// The values of the site records. A default-made one is a site nothing is known of: blank texts,
-// position and antenna offsets zero.
+// The values of the site records. A default-made one is a moving site nothing is known of: blank
+// texts, position and antenna offsets zero, the default observer and agency.
 struct ObsHeaderValues {
-    std::string marker_name;      // MARKER NAME
+    std::string marker_name;                   // MARKER NAME
+    std::string marker_type = "GROUND_CRAFT";  // MARKER TYPE
+    std::string observer = "Observer";         // OBSERVER / AGENCY
+    std::string agency = "Agency";
     std::string receiver_number;  // REC # / TYPE / VERS
     std::string receiver_type;
     std::string receiver_version;
@@ -25,14 +29,17 @@ struct ObsHeaderValues {
     double antenna_north = 0.0;
 };
 
-// The fixed site: its data set carries the base-station records and its file is a static one.
-inline constexpr int32_t OBS_FIXED_SITE_RECEIVER = 2;
-
-// The header values of a receiver's file as the log gives them: for the fixed site with
-// base-station records, the station, position and antenna height of the record in force at the
-// first epoch; for every other file the station name that begins the file's name, and nothing
-// else known.
+// The header values of a receiver's file as the log gives them: for the fixed site, a geodetic
+// marker, with base-station records the station, position and antenna height of the record in
+// force at the first epoch; for every other file a moving one, named as its file begins, and
+// nothing else known.
 ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& store);
+
+// The base-station record in force at an epoch: from start_index on, the last record of the run
+// whose times are at or before the epoch time (start_index itself when the next record is later,
+// or when no record follows it).
+int32_t find_base_station_record(double time_of_week, uint32_t week_number, int32_t start_index,
+                                 const VxpDataStore& store);
 
 // The values with the station, position and antenna height of a base-station record.
 ObsHeaderValues with_base_station(ObsHeaderValues values, const BaseStationInfo& site);
@@ -41,9 +48,9 @@ ObsHeaderValues with_base_station(ObsHeaderValues values, const BaseStationInfo&
 // every record is later); -1 without records.
 int32_t header_site_index(const VxpDataStore& store);
 
-// The records, each a line to be written wrapped (label in columns 61-80).
-std::string marker_name_record(const ObsHeaderValues& values);
-std::string receiver_record(const ObsHeaderValues& values);
-std::string antenna_type_record(const ObsHeaderValues& values);
-std::string approx_position_record(const ObsHeaderValues& values);
-std::string antenna_delta_record(const ObsHeaderValues& values);
+// Which site records: all of the header's, or those a new-site event repeats (marker name,
+// position, antenna height).
+enum class SiteRecords { header, new_site };
+
+// The records in file order, each a line to be written wrapped (label in columns 61-80).
+std::vector<std::string> site_records(const ObsHeaderValues& values, SiteRecords which);

@@ -15,6 +15,9 @@
 #include "vxp/records/sensor_records.h"
 
 inline constexpr int kReceiverCount = 5;
+// The receiver whose data set also carries the base-station records (set 0x93: index 2): a fixed
+// site, where the others may move.
+inline constexpr int kFixedSiteReceiver = VXP_SET_GNSS_BASE - VXP_SET_GNSS_FIRST;
 // Ephemeris slots, one per satellite number: GPS satellites count 1-32 and Galileo 1-36, so their
 // slots run to the highest number; GLONASS slots run 0-31.
 inline constexpr int kGpsSlots = 33;

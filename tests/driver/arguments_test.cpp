@@ -43,6 +43,12 @@ TEST_F(ParseArguments, FileNameAloneLeavesTheDefaults) {
     EXPECT_EQ(run_settings.inertial_format, "");
 }
 
+// The values of one count that the run gives the IMR writer: full scale over 2^31 counts.
+TEST_F(ParseArguments, SettingsHoldTheImrScaleFactors) {
+    EXPECT_EQ(run_settings.imr_gyro_scale, 5000.0 / 2147483648.0);
+    EXPECT_EQ(run_settings.imr_accel_scale, 490.5 / 2147483648.0);
+}
+
 TEST_F(ParseArguments, FirstArgumentIsTheFileNameWhateverItLooksLike) {
     EXPECT_TRUE(parse({"-leap_seconds"}));
     EXPECT_EQ(run_settings.input_file_name, "-leap_seconds");

@@ -2,7 +2,6 @@
 #include <cmath>
 #include <limits>
 
-#include "driver/run_settings.h"
 #include "imr/imr_writer.h"
 #include "imr_test_support.h"
 
@@ -12,7 +11,7 @@ namespace {
 
 std::vector<uint8_t> export_store(VxpDataStore& store, const ScratchDir& dir) {
     const std::string path = dir.file("out.imr");
-    const WriterOutcome outcome = write_imr_file(path, store);
+    const WriterOutcome outcome = export_imr(path, store);
     EXPECT_EQ(outcome.status, WriterOutcome::Status::written) << outcome.reason;
     return read_bytes(path);
 }
@@ -74,9 +73,22 @@ TEST(ImrHeader, EveryFieldAtItsOffset) {
     EXPECT_EQ(slice(bytes, 133, 379), std::vector<uint8_t>(379, 0));
 }
 
-TEST(ImrHeader, ScaleFactorsComeFromTheRunSettings) {
-    EXPECT_EQ(run_settings.imr_gyro_scale, 5000.0 / 2147483648.0);
-    EXPECT_EQ(run_settings.imr_accel_scale, 490.5 / 2147483648.0);
+// The header and the counts take the scales the writer is given.
+TEST(ImrHeader, ScaleFactorsAreTheOnesGiven) {
+    ScratchDir dir;
+    VxpDataStore store;
+    set_tags(store, {1000.0});
+    store.scaled_gyro = {{vec(1, 0, 0), 0}};
+    store.scaled_accel = {{vec(0, 0, -1), 0}};
+    const std::string path = dir.file("out.imr");
+    CapturedMessages messages;
+    ASSERT_TRUE(export_imr(path, store, messages, 1e-3, 1e-5));
+    const std::vector<uint8_t> bytes = read_bytes(path);
+    EXPECT_EQ(value_at<double>(bytes, 33), 1e-3);
+    EXPECT_EQ(value_at<double>(bytes, 41), 1e-5);
+    ASSERT_EQ(record_count(bytes), 1u);
+    EXPECT_EQ(record_at(bytes, 0).gyro[0], 57296);  // 1 rad/s in milli-degrees per second
+    EXPECT_EQ(record_at(bytes, 0).accel[2], -980665);
 }
 
 TEST(ImrHeader, DeltaFlagsFollowTheMode) {

@@ -23,7 +23,7 @@ std::vector<uint8_t> export_log(VxpLogWriter& log, const ScratchDir& dir) {
     EXPECT_TRUE(log.write_file(log_path));
     VxpDataStore store;
     EXPECT_TRUE(store.load_file(log_path.c_str()));
-    const WriterOutcome outcome = write_imr_file(imr_path, store);
+    const WriterOutcome outcome = export_imr(imr_path, store);
     EXPECT_EQ(outcome.status, WriterOutcome::Status::written) << outcome.reason;
     return read_bytes(imr_path);
 }

@@ -17,11 +17,11 @@ struct ExportRun {
     std::string console;
 };
 
-ExportRun export_capturing_stdout(const std::string& path, VxpDataStore& store) {
-    testing::internal::CaptureStdout();
+ExportRun export_capturing_messages(const std::string& path, VxpDataStore& store) {
+    CapturedMessages messages;
     ExportRun run;
-    run.outcome = write_imr_file(path, store);
-    run.console = testing::internal::GetCapturedStdout();
+    run.outcome = export_imr(path, store, messages);
+    run.console = messages.text();
     return run;
 }
 
@@ -40,7 +40,7 @@ TEST(ImrOutcome, WrittenFileAndItsMessagesOnOneLine) {
     VxpDataStore store;
     fill_samples(store, 3);
     const std::string path = dir.file("run.imr");
-    const ExportRun run = export_capturing_stdout(path, store);
+    const ExportRun run = export_capturing_messages(path, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
     EXPECT_TRUE(static_cast<bool>(run.outcome));
     EXPECT_EQ(run.outcome.file_name, path);
@@ -53,9 +53,9 @@ TEST(ImrOutcome, AnExistingFileIsReplaced) {
     const std::string path = dir.file("run.imr");
     VxpDataStore big;
     fill_samples(big, 50);
-    ASSERT_TRUE(write_imr_file(path, big));
+    ASSERT_TRUE(export_imr(path, big));
     VxpDataStore empty;
-    ASSERT_TRUE(write_imr_file(path, empty));
+    ASSERT_TRUE(export_imr(path, empty));
     EXPECT_EQ(read_bytes(path).size(), kHeaderSize);
 }
 
@@ -64,7 +64,7 @@ TEST(ImrOutcome, FileThatCannotBeCreatedIsAFileErrorWithoutMessages) {
     VxpDataStore store;
     fill_samples(store, 3);
     const std::string path = dir.file("missing/run.imr");
-    const ExportRun run = export_capturing_stdout(path, store);
+    const ExportRun run = export_capturing_messages(path, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::file_error);
     EXPECT_FALSE(static_cast<bool>(run.outcome));
     EXPECT_EQ(run.outcome.file_name, path);
@@ -72,7 +72,7 @@ TEST(ImrOutcome, FileThatCannotBeCreatedIsAFileErrorWithoutMessages) {
     EXPECT_EQ(run.console, "");
     EXPECT_FALSE(std::filesystem::exists(path));
 
-    const ExportRun on_directory = export_capturing_stdout(dir.file(""), store);
+    const ExportRun on_directory = export_capturing_messages(dir.file(""), store);
     EXPECT_EQ(on_directory.outcome.status, WriterOutcome::Status::file_error);
     EXPECT_EQ(on_directory.outcome.reason, std::strerror(EISDIR));
 }
@@ -82,7 +82,7 @@ TEST(ImrOutcome, FullDiskIsAFileError) {
         GTEST_SKIP() << kFullDevice << " is not available";
     VxpDataStore store;
     // The header alone stays in the stream buffer: the failure shows when the file is closed.
-    ExportRun run = export_capturing_stdout(kFullDevice, store);
+    ExportRun run = export_capturing_messages(kFullDevice, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::file_error);
     EXPECT_EQ(run.outcome.file_name, kFullDevice);
     EXPECT_EQ(run.outcome.reason, std::strerror(ENOSPC));
@@ -91,7 +91,7 @@ TEST(ImrOutcome, FullDiskIsAFileError) {
 
     // Enough records for whole blocks: the failure shows at a block write.
     fill_samples(store, 30000);
-    run = export_capturing_stdout(kFullDevice, store);
+    run = export_capturing_messages(kFullDevice, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::file_error);
     EXPECT_EQ(run.outcome.reason, std::strerror(ENOSPC));
     EXPECT_EQ(run.console, "Writing inertial data to IMR file... \n");

@@ -1,7 +1,6 @@
 // IMR records: count rounding, the choice of vectors, skipped tags, order and the empty file.
 #include <limits>
 
-#include "driver/run_settings.h"
 #include "imr/imr_format.h"
 #include "imr/imr_writer.h"
 #include "imr_test_support.h"
@@ -17,7 +16,7 @@ class ImrRecords : public testing::Test {
   protected:
     std::vector<uint8_t> export_store() {
         const std::string path = dir_.file("out.imr");
-        const WriterOutcome outcome = write_imr_file(path, store_);
+        const WriterOutcome outcome = export_imr(path, store_);
         EXPECT_EQ(outcome.status, WriterOutcome::Status::written) << outcome.reason;
         return read_bytes(path);
     }
@@ -186,7 +185,7 @@ TEST_F(ImrRecords, ASteadyRateSumsToTheTrueAngle) {
     // A steady 10-count rate under sensor noise of +-0.3 count: each count is the nearest one, so
     // the sum over many samples stays on the true angle (truncation would lose half the noise).
     constexpr uint32_t kSamples = 2000;
-    const double rad_per_count = run_settings.imr_gyro_scale / kDegreesPerRadian;
+    const double rad_per_count = kGyroScale / kDegreesPerRadian;
     double true_sum = 0;
     for (uint32_t i = 0; i < kSamples; ++i) {
         const double counts = 10.0 + (i % 2 == 0 ? 0.3 : -0.3);

@@ -13,13 +13,30 @@
 #include <string>
 #include <vector>
 
+#include "imr/imr_writer.h"
 #include "store/vxp_data_store.h"
+#include "tests/captured_messages.h"
 
 namespace imr_test {
 
 inline constexpr std::size_t kHeaderSize = 512;
 inline constexpr std::size_t kRecordSize = 32;
 inline constexpr uint16_t kWeek = 2300;
+
+// The scales the run gives the writer: full scales of 5000 deg/s and 490.5 m/s^2 over 2^31 counts.
+inline constexpr double kGyroScale = 5000.0 / 2147483648.0;
+inline constexpr double kAccelScale = 490.5 / 2147483648.0;
+
+// The writer as the run calls it; its messages go to `messages`.
+inline WriterOutcome export_imr(const std::string& path, VxpDataStore& store, MessageSink& messages,
+                                double gyro_scale = kGyroScale, double accel_scale = kAccelScale) {
+    return write_imr_file(store, ImrFileSettings{path, gyro_scale, accel_scale}, test_context(messages));
+}
+
+inline WriterOutcome export_imr(const std::string& path, VxpDataStore& store) {
+    CapturedMessages messages;
+    return export_imr(path, store, messages);
+}
 
 inline GpsTimestamp tag(double time_of_week, uint16_t week = kWeek) {
     return GpsTimestamp{time_of_week, week, 3};

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_settings.h"
 #include "nav_test_support.h"
 #include "rinex/nav_records.h"
 #include "rinex/nav_writer.h"
+#include "tests/captured_messages.h"
 
 namespace {
 
@@ -60,27 +60,21 @@ GalileoIonoCorrection galileo_iono(double scale) {
     return c;
 }
 
-// Messages of the run: the writer's progress text reaches the log file through the message path.
+// The writer as the run calls it, with the default leap seconds; its messages are kept.
 class NavFileTest : public testing::Test {
   protected:
-    void SetUp() override {
-        run_settings.leap_seconds = 18.0;
-        run_settings.log_file.open("run.log", std::ios::out | std::ios::trunc | std::ios::binary);
-        ASSERT_TRUE(run_settings.log_file.is_open());
-    }
-    void TearDown() override {
-        run_settings.log_file.close();
-        run_settings.leap_seconds = 18.0;
-    }
-    std::string messages() {
-        run_settings.log_file.flush();
-        return read_text("run.log");
+    std::string messages() const { return messages_.text(); }
+    WriterOutcome write_store(const VxpDataStore& store, int32_t receiver_index = 0,
+                              double leap_seconds = 18.0) {
+        return write_navigation_file(receiver_index, store, NavigationFileSettings{leap_seconds},
+                                     test_context(messages_));
     }
     WriterOutcome write(NavLog& log, int32_t receiver_index = 0) {
         store_ = log.load();
-        return write_navigation_file(receiver_index, *store_);
+        return write_store(*store_, receiver_index);
     }
 
+    CapturedMessages messages_;
     ScratchDirectory scratch_;
     std::unique_ptr<VxpDataStore> store_;
 };
@@ -156,8 +150,7 @@ TEST_F(NavFileTest, LeapSecondsTruncatedTowardZero) {
     log.glonass(glonass_r05());
     store_ = log.load();
     for (const auto& c : cases) {
-        run_settings.leap_seconds = c.value;
-        ASSERT_TRUE(write_navigation_file(0, *store_));
+        ASSERT_TRUE(write_store(*store_, 0, c.value));
         EXPECT_EQ(read_lines(kNavName0).at(2), c.line) << c.value;
     }
 }
@@ -308,7 +301,7 @@ TEST_F(NavFileTest, ReceiverWithoutObservationsOrOutOfRangeIsSkipped) {
     store.gps_ephemerides[0][1].push_back(gps_g01());
     store.raw_epochs[1].push_back({observation(kFirstObservationTime)});
     for (int32_t receiver : {0, 5, -1}) {
-        const WriterOutcome outcome = write_navigation_file(receiver, store);
+        const WriterOutcome outcome = write_store(store, receiver);
         EXPECT_EQ(outcome.status, WriterOutcome::Status::skipped) << receiver;
     }
     for (const auto& entry : std::filesystem::directory_iterator(scratch_.path())) {

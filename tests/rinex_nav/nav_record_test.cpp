@@ -1,9 +1,9 @@
 // GPS, Galileo and GLONASS records as they reach the file: every line compared whole.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
-#include <iterator>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,13 +19,15 @@ using nav_test::gps_g01;
 
 // The lines a record text becomes in the file (cut into 80-column lines by the line writer).
 std::vector<std::string> file_lines(const std::string& record_text) {
-    std::FILE* file = std::tmpfile();
-    EXPECT_NE(file, nullptr);
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("nav_record_" + std::to_string(getpid()) + ".rnx"))
+            .string();
+    OutputFile file;
+    EXPECT_TRUE(file.open(path));
     EXPECT_TRUE(write_rinex_line(file, record_text, true));
-    std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
-    std::rewind(file);
-    EXPECT_EQ(std::fread(text.data(), 1, text.size(), file), text.size());
-    std::fclose(file);
+    EXPECT_TRUE(file.close());
+    const std::string text = nav_test::read_text(path);
+    std::filesystem::remove(path);
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {

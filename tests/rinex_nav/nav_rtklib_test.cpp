@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_settings.h"
 #include "nav_test_support.h"
 #include "rinex/nav_writer.h"
+#include "tests/captured_messages.h"
 
 namespace {
 
@@ -100,7 +100,8 @@ TEST(RtklibReadsTheFile, SameEphemerisValuesForEverySystem) {
     NavLog log;
     log.gps(gps_g01()).gps(g05).galileo(galileo_e02()).glonass(glonass_r05()).glonass(glonass_r06());
     std::unique_ptr<VxpDataStore> store = log.load();
-    ASSERT_TRUE(write_navigation_file(0, *store));
+    CapturedMessages messages;
+    ASSERT_TRUE(write_navigation_file(0, *store, NavigationFileSettings{18.0}, test_context(messages)));
 
     const std::string command =
         std::string("convbin -r rinex -v 3.04 -n reread.rnx ") + kNavName0 + " > convbin.out 2>&1";

@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "rinex/line.h"
 #include "rinex/nav_records.h"
 
 namespace {
@@ -65,14 +66,15 @@ TEST(NavValueFormat, SameTextAsPrintf) {
 }
 
 TEST(NavValueFormat, HeaderCoefficientsAsPrintf) {
-    EXPECT_EQ(format_signed_scientific(4.6566e-09, 4), " 4.6566e-09");
-    EXPECT_EQ(format_signed_scientific(-6.5536e+04, 4), "-6.5536e+04");
+    RinexNumberText number;
+    EXPECT_EQ(number.scientific(4.6566e-09, 4), " 4.6566e-09");
+    EXPECT_EQ(number.scientific(-6.5536e+04, 4), "-6.5536e+04");
     std::mt19937_64 random(210);
     std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
     std::uniform_int_distribution<int> exponent(-40, 40);
     for (int i = 0; i < 5000; ++i) {
         const double v = std::ldexp(mantissa(random), exponent(random));
-        ASSERT_EQ(format_signed_scientific(v, 4), printf_format("% .4e", v)) << v;
+        ASSERT_EQ(number.scientific(v, 4), printf_format("% .4e", v)) << v;
     }
 }
 

@@ -1,8 +1,11 @@
 // The code tables and the line composer and writer shared by every RINEX record.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "rinex/codes.h"
@@ -48,7 +51,8 @@ TEST(ComposeRinexLine, WidthFollowsTheLastItemAndLaterItemsWin) {
     EXPECT_EQ(labelled, std::string("x") + std::string(59, ' ') + "ANTENNA: DELTA H/E/N ");
     EXPECT_EQ(compose_rinex_line({{"abcdef", 3}, {"XY", 5}}), "  abXYef" + std::string(72, ' '));
     // An earlier item running past the last one still grows the line.
-    EXPECT_EQ(compose_rinex_line({{std::string(90, 'a'), 1}, {"b", 2}}), std::string("ab") + std::string(88, 'a'));
+    EXPECT_EQ(compose_rinex_line({{std::string(90, 'a'), 1}, {"b", 2}}),
+              std::string("ab") + std::string(88, 'a'));
 }
 
 // Fortran fields: right-aligned, and a value the field cannot hold is the field's zero.
@@ -65,6 +69,60 @@ TEST(RinexFields, NumbersRightAlignedInTheirFields) {
     EXPECT_EQ(rinex_integer_field(-7, 2), "-7");
 }
 
+// The integers of the printf formats the files use: zeros after the sign, blanks before it.
+TEST(RinexFields, IntegersZeroPaddedOrInTheirFields) {
+    RinexNumberText number;
+    EXPECT_EQ(number.integer(7, 2), "07");
+    EXPECT_EQ(number.integer(-5, 3), "-05");
+    EXPECT_EQ(number.integer(-5, 2), "-5");
+    EXPECT_EQ(number.integer(2024), "2024");
+    EXPECT_EQ(number.integer_field(-7, 4), "  -7");
+    EXPECT_EQ(number.integer_field(1000, 3), "1000");
+}
+
+// A data line is that of its texts placed in column order: a 14-character first value overwrites
+// the fourth character of a longer satellite text, the strength digit follows its value, and the
+// line ends one blank after its last text.
+TEST(RinexDataLine, TextsAsPlacedInColumnOrder) {
+    RinexDataLine line;
+    line.begin("G123");
+    EXPECT_TRUE(line.value(0, 1234567890.125));
+    EXPECT_TRUE(line.value(1, -0.25));
+    line.strength(1, 7);
+    EXPECT_FALSE(line.value(2, 123456789012.5));  // 16 characters: left blank
+    EXPECT_TRUE(line.value(4, 5.0));
+    const std::string expected =
+        "G121234567890.125" + std::string(10, ' ') + "-0.250 7" + std::string(41, ' ') + "5.000 ";
+    EXPECT_EQ(line.line(), expected);
+    line.begin("E05");
+    EXPECT_TRUE(line.value(0, 2.5));
+    EXPECT_EQ(line.line(), "E05" + std::string(9, ' ') + "2.500" + std::string(63, ' '));
+}
+
+// Records that continue: the same slot columns on every line, the label on each line taken,
+// and a record without a label ending after its last item.
+TEST(RinexContinuedRecord, SlotsContinueUnderTheSameColumns) {
+    RinexLineBuilder builder;
+    builder.place("G", 1);
+    RinexContinuedRecord types(builder, RinexSlots{8, 4, 3}, "SYS / # / OBS TYPES");
+    for (const char* type : {"C1C", "L1C", "D1C", "C2W"})
+        types.next(type);
+    const std::string first = "G      C1C L1C D1C";
+    const std::string second = "       C2W";
+    EXPECT_EQ(types.text(), first + std::string(42, ' ') + "SYS / # / OBS TYPES " + second +
+                                std::string(50, ' ') + "SYS / # / OBS TYPES ");
+
+    RinexLineBuilder record_line;
+    record_line.place("G01", 1);
+    RinexContinuedRecord record(record_line, RinexSlots{5, 19, 4});
+    record.next("epoch");
+    record.skip();
+    record.next("b");
+    record.skip();
+    record.next("c");
+    EXPECT_EQ(record.text(), "G01 epoch" + std::string(33, ' ') + "b" + std::string(41, ' ') + "c ");
+}
+
 TEST(RinexLineBuilder, ReusedBufferStartsBlankAfterClear) {
     RinexLineBuilder builder;
     builder.place(std::string(90, 'x'), 20);
@@ -74,49 +132,50 @@ TEST(RinexLineBuilder, ReusedBufferStartsBlankAfterClear) {
     EXPECT_EQ(builder.line(), "G05" + std::string(77, ' '));
 }
 
-// Everything written to a temporary file by `write`, read back whole.
+// Everything written to a scratch file by `write`, read back whole.
 template <class Write>
 std::string written(Write write) {
-    std::FILE* file = std::tmpfile();
-    EXPECT_NE(file, nullptr);
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("write_rinex_line_" + std::to_string(getpid()));
+    OutputFile file;
+    EXPECT_TRUE(file.open(path.string()));
     write(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[512];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
-    std::fclose(file);
+    EXPECT_TRUE(file.close());
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(path);
     return text;
 }
 
 TEST(WriteRinexLine, WrapCutsEightyColumnLines) {
     const std::string line81 = std::string(80, 'a') + " ";
-    EXPECT_EQ(written([&](std::FILE* f) { EXPECT_TRUE(write_rinex_line(f, line81, true)); }),
+    EXPECT_EQ(written([&](OutputFile& f) { EXPECT_TRUE(write_rinex_line(f, line81, true)); }),
               std::string(80, 'a') + "\n");
     const std::string line170 = std::string(80, 'a') + std::string(80, 'b') + std::string(10, 'c');
-    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, line170, true); }),
+    EXPECT_EQ(written([&](OutputFile& f) { write_rinex_line(f, line170, true); }),
               std::string(80, 'a') + "\n" + std::string(80, 'b') + "\n" + std::string(10, 'c') + "\n");
     // A remainder of two characters is written; of one, it is not.
-    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, std::string(80, 'a') + "bc", true); }),
+    EXPECT_EQ(written([&](OutputFile& f) { write_rinex_line(f, std::string(80, 'a') + "bc", true); }),
               std::string(80, 'a') + "\nbc\n");
 }
 
 TEST(WriteRinexLine, WithoutWrapALineIsWrittenWhole) {
     const std::string line98 = std::string(97, 'x') + " ";
-    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, line98, false); }), line98 + "\n");
-    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, std::string("z"), false); }), "");
-    EXPECT_EQ(written([&](std::FILE* f) { write_rinex_line(f, "ab", false); }), "ab\n");
+    EXPECT_EQ(written([&](OutputFile& f) { write_rinex_line(f, line98, false); }), line98 + "\n");
+    EXPECT_EQ(written([&](OutputFile& f) { write_rinex_line(f, std::string("z"), false); }), "");
+    EXPECT_EQ(written([&](OutputFile& f) { write_rinex_line(f, "ab", false); }), "ab\n");
 }
 
 TEST(WriteRinexLine, ReportsAMissingFileAndAFailedWrite) {
-    EXPECT_FALSE(write_rinex_line(nullptr, std::string(80, 'a'), true));
-    std::FILE* full = std::fopen("/dev/full", "wb");
-    if (full == nullptr)
+    OutputFile never_opened;
+    EXPECT_FALSE(write_rinex_line(never_opened, std::string(80, 'a'), true));
+    if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    std::setvbuf(full, nullptr, _IONBF, 0);
-    EXPECT_FALSE(write_rinex_line(full, std::string(80, 'a'), true));
-    std::fclose(full);
+    OutputFile full;
+    ASSERT_TRUE(full.open("/dev/full"));
+    // More than a write buffer holds, so that a write reaches the device before the close.
+    EXPECT_FALSE(write_rinex_line(full, std::string(80 * 1000, 'a'), true));
+    EXPECT_FALSE(full.close());
 }
 
 }  // namespace

@@ -147,13 +147,9 @@ TEST_F(ObservationWriter, GivenHeaderValuesInTheirFields) {
     values.antenna_height = 0.0765;
     values.antenna_east = -0.5;
     values.antenna_north = 100.25;
-    set_creation_time_source(fixed_creation_time);
-    testing::internal::CaptureStdout();
-    const WriterOutcome outcome = write_observation_file(1, store, values);
-    testing::internal::GetCapturedStdout();
-    set_creation_time_source(nullptr);
-    ASSERT_EQ(outcome.status, WriterOutcome::Status::written);
-    const std::vector<std::string> lines = read_lines(outcome.file_name);
+    const ObsRun run = run_observation_writer(1, store, values);
+    ASSERT_EQ(run.outcome.status, WriterOutcome::Status::written);
+    const std::vector<std::string>& lines = run.lines;
     ASSERT_GE(lines.size(), 9u);
     EXPECT_EQ(lines[2], header(std::string(58, 'M') + "-c", "MARKER NAME"));
     EXPECT_EQ(lines[5], header("5023K67889          A RECEIVER TYPE NAME5.45", "REC # / TYPE / VERS"));

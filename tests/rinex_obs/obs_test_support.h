@@ -13,11 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_settings.h"
-#include "driver/writer_outcome.h"
+#include "output/writer_outcome.h"
 #include "rinex/gnss_time.h"
+#include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
+#include "rinex/obs_writer_internal.h"
 #include "store/vxp_data_store.h"
+#include "tests/captured_messages.h"
 #include "tools/log_writer/log_writer.h"
 #include "vxp/records/gnss_records.h"
 #include "vxp/records/sensor_records.h"
@@ -156,12 +158,14 @@ inline std::vector<std::string> read_lines(const std::string& path) {
     return split_text(whole.str());
 }
 
-inline ObsRun run_observation_writer(int receiver, const VxpDataStore& store) {
+// The writer with the header values given, or with those the log gives (as the run calls it).
+inline ObsRun run_observation_writer(int receiver, const VxpDataStore& store, const ObsHeaderValues& values) {
     set_creation_time_source(fixed_creation_time);
     ObsRun run;
-    testing::internal::CaptureStdout();
-    run.outcome = write_observation_file(receiver, store);
-    run.messages = split_text(testing::internal::GetCapturedStdout());
+    CapturedMessages messages;
+    run.outcome =
+        write_observation_file(receiver, store, ObservationFileSettings{values}, test_context(messages));
+    run.messages = split_text(messages.text());
     set_creation_time_source(nullptr);
     // A file the writer failed on is not read back: it may be a device such as /dev/full.
     const bool file_complete = run.outcome.status == WriterOutcome::Status::written ||
@@ -169,6 +173,10 @@ inline ObsRun run_observation_writer(int receiver, const VxpDataStore& store) {
     if (file_complete)
         run.lines = read_lines(run.outcome.file_name);
     return run;
+}
+
+inline ObsRun run_observation_writer(int receiver, const VxpDataStore& store) {
+    return run_observation_writer(receiver, store, observation_header_values(receiver, store));
 }
 
 // A header line: 60 columns of content, then the label in columns 61-80.

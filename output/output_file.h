@@ -1,0 +1,66 @@
+// The one way the writers put a file on disk: created, written and closed with every step
+// checked. The first failure stops the writing and is kept with the file's name, so that the run
+// can say which file failed and why.
+#pragma once
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "output/writer_outcome.h"
+
+class OutputFile {
+  public:
+    // The size of the C library's own buffer (BUFSIZ or the file system's block).
+    static constexpr std::size_t kSystemBuffer = 0;
+
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates the file, replacing one of that name, with a write buffer of `buffer_size` bytes.
+    // False when it cannot be created.
+    bool open(const std::string& name, std::size_t buffer_size = kSystemBuffer);
+
+    // False once any step on this file has failed; nothing more is written then. Inline: a
+    // RINEX file is written a line at a time, millions of them.
+    bool write(const void* data, std::size_t size) {
+        if (error_ != 0)
+            return false;
+        if (write_bytes(data, size) == size)
+            return true;
+        fail(errno);  // a short write leaves the system's reason in errno
+        return false;
+    }
+    bool write(std::string_view text) { return write(text.data(), text.size()); }
+
+    // Writes out what is buffered and closes the file. False when anything on this file failed,
+    // now or before (a full disk shows up here at the latest).
+    bool close();
+
+    const std::string& name() const { return name_; }
+    bool failed() const { return error_ != 0; }
+    // The outcome of a failed file: a file error naming it, with the system's reason.
+    WriterOutcome failure() const;
+
+  private:
+    // A file is written by one thread only, so where the C library offers it the stream's lock
+    // is not taken for every write.
+    std::size_t write_bytes(const void* data, std::size_t size) {
+#if defined(__GLIBC__)
+        return fwrite_unlocked(data, 1, size, file_);
+#else
+        return std::fwrite(data, 1, size, file_);
+#endif
+    }
+    void fail(int error);
+
+    std::FILE* file_ = nullptr;
+    std::string name_;
+    std::vector<char> buffer_;  // outlives the stream, which uses it until closed
+    int error_ = EBADF;         // errno of the first failure, 0 while every step succeeded
+};

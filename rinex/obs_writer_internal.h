@@ -1,0 +1,41 @@
+// The parts of the observation writer, shared by its files (obs_writer.cpp, obs_header.cpp,
+// obs_epochs.cpp) and by its tests; not for the run, which calls write_observation_file.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "output/output_file.h"
+#include "output/writer_context.h"
+#include "rinex/obs_site.h"
+#include "store/vxp_data_store.h"
+
+// Constellation identifier (ascending) -> its signal identifiers in order of first occurrence.
+using SignalPresence = std::map<uint8_t, std::vector<uint8_t>>;
+// (frequency number, slot number) of each GLONASS slot with an ephemeris, ascending slot.
+using GlonassSlots = std::vector<std::pair<int32_t, int32_t>>;
+
+// The signals of the receiver's observations; constellation 0 is left out.
+SignalPresence collect_signals_present(int32_t receiver_index, const VxpDataStore& store);
+GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& store);
+
+// How the header ended: complete, stopped by its content (after an error line), or stopped by a
+// failed write (the file keeps the reason).
+enum class HeaderEnd { complete, content_error, write_error };
+
+// The header; `signals` receives the signals the file declares, those without a RINEX code left out.
+HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
+                                   const ObsHeaderValues& values, const WriterContext& context,
+                                   SignalPresence& signals);
+
+// The epoch records after the header; false when a write failed (the file keeps the reason). The
+// new-site events of the fixed site keep `header_values` but for the station, position and height.
+bool write_observation_epochs(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
+                              const SignalPresence& signals, const ObsHeaderValues& header_values);
+
+// Copies the epoch into `sorted` (reused buffer), ordered by constellation, satellite and signal
+// (equal keys in arrival order); returns the number of satellites outside constellation 0. The
+// order in which the epoch writer takes the observations, for the tests.
+uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted);
