@@ -14,8 +14,7 @@ constexpr double kDaysPerWeek = 7.0;
 constexpr double kHoursPerDay = 24.0;
 constexpr double kSecondsPerHour = 3600.0;
 constexpr double kSecondsPerMinute = 60.0;
-constexpr int32_t kHoursPerDayCount = 24;
-constexpr int32_t kMinutesPerHour = 60;
+constexpr double kMinutesPerHour = 60.0;
 
 // Times outside these bounds (damaged records, NaN) are pinned to them so the breakdown stays
 // defined and the year keeps four digits: 1970-01-01 00:00:00.000 .. 9999-12-31 23:59:59.999.
@@ -82,8 +81,8 @@ CalendarTime gps_to_calendar(double time_of_week, uint32_t week) {
 std::optional<double> gps_seconds_from_calendar(int32_t year, int32_t month, int32_t day, int32_t hour,
                                                 int32_t minute, double second) {
     using namespace std::chrono;
-    if (month < 1 || day < 1 || hour < 0 || hour >= kHoursPerDayCount || minute < 0 ||
-        minute >= kMinutesPerHour || !(second >= 0.0 && second < kSecondsPerMinute))
+    if (month < 1 || day < 1 || hour < 0 || hour >= kHoursPerDay || minute < 0 || minute >= kMinutesPerHour ||
+        !(second >= 0.0 && second < kSecondsPerMinute))
         return std::nullopt;
     const year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
                               std::chrono::day{static_cast<unsigned>(day)}};
