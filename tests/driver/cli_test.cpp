@@ -67,8 +67,8 @@ TEST_F(Cli, HelpFirstPrintsTheUsageAfterTheBanner) {
         "\t-agency        (string)  Agency (up to 40 characters, default: Agency)",
         "\t-antenna_delta (h,e,n)   Antenna height, east and north offsets in metres (receivers without "
         "base-station records)",
-        "\t-interval      (float)   Keep only observation epochs at whole multiples of this many seconds of GPS "
-        "time",
+        "\t-interval      (float)   Keep only observation epochs at whole multiples of this many "
+        "seconds of GPS time",
         "\t-start         (time)    Leave out observation epochs and IMR records before this GPS time, "
         "YYYY-MM-DDThh:mm:ss[.fff]",
         "\t-end           (time)    Leave out observation epochs and IMR records after this GPS time, "
