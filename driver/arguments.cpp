@@ -1,10 +1,14 @@
 // The command line: one binary log file name, then options in name/value pairs.
 #include "driver/arguments.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
+#include <string>
 
+#include "driver/option_values.h"
 #include "driver/run_settings.h"
 
 namespace {
@@ -14,8 +18,98 @@ constexpr const char* kInertialDataOption = "-inertial_data";
 constexpr const char* kLeapSecondsOption = "-leap_seconds";
 constexpr int kHelpExitCode = -1;
 
+// Header field widths: MARKER NAME A60; OBSERVER / AGENCY A20, A40; the receiver and antenna
+// texts A20.
+constexpr std::size_t kMarkerNameWidth = 60;
+constexpr std::size_t kAgencyWidth = 40;
+constexpr std::size_t kTextFieldWidth = 20;
+// The widest offset ANTENNA: DELTA H/E/N holds in its F14.4 fields.
+constexpr double kLargestAntennaDelta = 99999999.0;
+
 bool is(const char* argument, const char* option) {
     return std::strcmp(argument, option) == 0;
+}
+
+// Reads an option's value into run_settings; returns the problem with the value, empty when taken.
+using ValueReader = std::string (*)(const std::string& value);
+
+std::string read_output_dir(const std::string& value) {
+    if (value.empty())
+        return "requires a value!";
+    run_settings.output_dir = value;
+    return {};
+}
+
+template <std::size_t Width, std::optional<std::string> SiteOverrides::*Field>
+std::string read_header_text(const std::string& value) {
+    if (value.size() > Width)
+        return "is longer than " + std::to_string(Width) + " characters!";
+    if (!fits_text_field(value, Width))
+        return "must be printable ASCII text!";
+    run_settings.site_overrides.*Field = value;
+    return {};
+}
+
+std::string read_antenna_delta(const std::string& value) {
+    const std::optional<std::array<double, 3>> delta = parse_three_numbers(value);
+    if (!delta)
+        return "must be three numbers in metres: height,east,north!";
+    for (double metres : *delta) {
+        if (std::fabs(metres) > kLargestAntennaDelta)
+            return "values must lie within +/-99999999 m!";
+    }
+    run_settings.site_overrides.antenna_delta = delta;
+    return {};
+}
+
+std::string read_interval(const std::string& value) {
+    const std::optional<double> seconds = parse_number(value);
+    if (!seconds || !(*seconds > 0.0))
+        return "must be a positive number of seconds!";
+    run_settings.interval = *seconds;
+    return {};
+}
+
+template <std::optional<double> GpsTimeWindow::*Bound>
+std::string read_time(const std::string& value) {
+    const std::optional<double> time = parse_gps_time(value);
+    if (!time)
+        return "must be a GPS time YYYY-MM-DDThh:mm:ss[.fff]!";
+    run_settings.time_window.*Bound = time;
+    return {};
+}
+
+struct ValueOption {
+    const char* name;
+    ValueReader read;
+};
+
+// The options beyond the original two, each with the next word as its value.
+constexpr ValueOption kValueOptions[] = {
+    {"-output_dir", read_output_dir},
+    {"-marker_name", read_header_text<kMarkerNameWidth, &SiteOverrides::marker_name>},
+    {"-antenna_number", read_header_text<kTextFieldWidth, &SiteOverrides::antenna_number>},
+    {"-antenna_type", read_header_text<kTextFieldWidth, &SiteOverrides::antenna_type>},
+    {"-receiver_type", read_header_text<kTextFieldWidth, &SiteOverrides::receiver_type>},
+    {"-observer", read_header_text<kTextFieldWidth, &SiteOverrides::observer>},
+    {"-agency", read_header_text<kAgencyWidth, &SiteOverrides::agency>},
+    {"-antenna_delta", read_antenna_delta},
+    {"-interval", read_interval},
+    {"-start", read_time<&GpsTimeWindow::start>},
+    {"-end", read_time<&GpsTimeWindow::end>},
+};
+
+const ValueOption* find_value_option(const char* argument) {
+    for (const ValueOption& option : kValueOptions) {
+        if (is(argument, option.name))
+            return &option;
+    }
+    return nullptr;
+}
+
+bool argument_error(const std::string& option, const std::string& problem) {
+    std::cout << "Error: " << option << ' ' << problem << '\n';
+    return false;
 }
 
 }  // namespace
@@ -33,6 +127,21 @@ void print_help() {
            "\t-inertial_data (string)  Output inertial data for use in post processing. Supported "
            "formats: [Novatel] - Inertial Explorer\n"
            "\t-leap_seconds  (int)     Number of GPS leap seconds (overrides value in data, if present)\n"
+           "\t-output_dir    (string)  Folder for every output file (created if missing)\n"
+           "\t-marker_name   (string)  MARKER NAME of the observation files (up to 60 characters)\n"
+           "\t-antenna_number (string) Antenna serial number (up to 20 characters)\n"
+           "\t-antenna_type  (string)  Antenna type with radome, IGS name (up to 20 characters)\n"
+           "\t-receiver_type (string)  Receiver type (up to 20 characters)\n"
+           "\t-observer      (string)  Observer (up to 20 characters, default: Observer)\n"
+           "\t-agency        (string)  Agency (up to 40 characters, default: Agency)\n"
+           "\t-antenna_delta (h,e,n)   Antenna height, east and north offsets in metres (receivers "
+           "without base-station records)\n"
+           "\t-interval      (float)   Keep only observation epochs at whole multiples of this many "
+           "seconds of GPS time\n"
+           "\t-start         (time)    Leave out observation epochs and IMR records before this GPS "
+           "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
+           "\t-end           (time)    Leave out observation epochs and IMR records after this GPS "
+           "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
            "\n";
 }
 
@@ -69,9 +178,19 @@ bool parse_arguments(int argc, char** argv) {
             run_settings.leap_seconds_user_set = true;
             run_settings.leap_seconds = std::strtod(argv[i + 1], nullptr);
             i += 2;
+        } else if (const ValueOption* option = find_value_option(argv[i])) {
+            if (i + 1 >= argc)
+                return argument_error(option->name, "requires a value!");
+            const std::string problem = option->read(argv[i + 1]);
+            if (!problem.empty())
+                return argument_error(option->name, problem);
+            i += 2;
         } else {
             return false;
         }
     }
+    const GpsTimeWindow& window = run_settings.time_window;
+    if (window.start && window.end && *window.end < *window.start)
+        return argument_error("-end", "is before -start!");
     return true;
 }

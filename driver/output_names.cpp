@@ -1,4 +1,4 @@
-// Names of the files the run writes beside its input.
+// Names of the files the run writes beside its input, or in the output folder.
 #include "driver/output_names.h"
 
 #include <filesystem>
@@ -8,17 +8,20 @@
 
 namespace {
 
-// What ends a directory name in a path: the extension is searched after the last of them.
-#ifdef _WIN32
-constexpr std::string_view kSeparators = "/\\:";
-#else
-constexpr std::string_view kSeparators = "/";
-#endif
+// `name`, unless it refers to the input itself (then `fallback`).
+std::string unless_the_input(const std::string& input_path, std::string name, const std::string& fallback) {
+    std::error_code error;
+    // equivalent() also sees through links and different spellings of one path; it reports an
+    // error (and we keep the name) when either file does not exist.
+    if (std::filesystem::equivalent(path_from_utf8(input_path), path_from_utf8(name), error) && !error)
+        return fallback;
+    return name;
+}
 
 }  // namespace
 
 std::string replace_last_extension(const std::string& path, std::string_view extension) {
-    const std::size_t separator = path.find_last_of(kSeparators);
+    const std::size_t separator = path.find_last_of(kPathSeparators);
     const std::size_t file_name_start = separator == std::string::npos ? 0 : separator + 1;
     const std::size_t dot = path.rfind('.');
     const bool has_extension = dot != std::string::npos && dot >= file_name_start;
@@ -28,13 +31,16 @@ std::string replace_last_extension(const std::string& path, std::string_view ext
 }
 
 std::string output_name_beside_input(const std::string& input_path, std::string_view extension) {
-    std::string name = replace_last_extension(input_path, extension);
-    std::error_code error;
-    // equivalent() also sees through links and different spellings of one path; it reports an
-    // error (and we keep the name) when either file does not exist.
-    if (std::filesystem::equivalent(path_from_utf8(input_path), path_from_utf8(name), error) && !error) {
-        name = input_path;
-        name += extension;
-    }
-    return name;
+    return unless_the_input(input_path, replace_last_extension(input_path, extension),
+                            input_path + std::string(extension));
+}
+
+std::string output_name(const std::string& input_path, const std::string& output_folder,
+                        std::string_view extension) {
+    if (output_folder.empty())
+        return output_name_beside_input(input_path, extension);
+    const std::string input_name = last_path_component(input_path);
+    return unless_the_input(input_path,
+                            path_in_folder(output_folder, replace_last_extension(input_name, extension)),
+                            path_in_folder(output_folder, input_name + std::string(extension)));
 }

@@ -1,5 +1,6 @@
 // Names of the files the run writes beside its input (the .log and the .imr file): the input
-// path with its extension replaced.
+// path with its extension replaced; or, given an output folder, the input's file name so changed
+// in that folder.
 #pragma once
 
 #include <string>
@@ -14,3 +15,9 @@ std::string replace_last_extension(const std::string& path, std::string_view ext
 // input (an input called "day.log" would be truncated by its own log file), `extension` is
 // appended to the whole input path instead ("day.log.log").
 std::string output_name_beside_input(const std::string& input_path, std::string_view extension);
+
+// The name of the log or IMR file: output_name_beside_input without an output folder; with one,
+// the input's file name (its last path component) with its extension replaced, in that folder,
+// and never the input file itself either.
+std::string output_name(const std::string& input_path, const std::string& output_folder,
+                        std::string_view extension);

@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -17,6 +18,7 @@
 #include "output/writer_context.h"
 #include "output/writer_outcome.h"
 #include "platform/utf8_files.h"
+#include "rinex/epoch_selection.h"
 #include "rinex/nav_writer.h"
 #include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
@@ -91,9 +93,11 @@ bool report_outcome(const WriterOutcome& outcome) {
     return false;
 }
 
-// The observation file, then the navigation file, of every receiver with observations. Returns
-// false when any of these files could not be written; the other receivers are still written.
+// The observation file, then the navigation file, of every receiver with observations the
+// selection keeps. Returns false when any of these files could not be written; the other
+// receivers are still written.
 bool write_rinex_files(const VxpDataStore& store, double leap_seconds, const WriterContext& context) {
+    const EpochSelection epochs{run_settings.time_window, run_settings.interval};
     bool all_written = true;
     for (int receiver = 0; receiver < kReceiverCount; ++receiver) {
         const uint32_t errors = store.gnss_checksum_errors(static_cast<uint8_t>(receiver));
@@ -103,10 +107,18 @@ bool write_rinex_files(const VxpDataStore& store, double leap_seconds, const Wri
         if (!store.has_receiver_data(receiver)) {
             continue;
         }
-        const ObservationFileSettings observation{observation_header_values(receiver, store)};
+        // As a receiver without observations, one with none in the selected times has no files.
+        if (first_kept_epoch(store.receiver_raw_epochs(receiver), epochs) == nullptr) {
+            log_line("Warning: GNSS id " + std::to_string(receiver) +
+                     " has no observation epoch in the selected times; no RINEX files written for it.");
+            continue;
+        }
+        const ObservationFileSettings observation{
+            observation_header_values(receiver, store, run_settings.site_overrides, epochs), epochs,
+            run_settings.output_dir};
         all_written &= report_outcome(write_observation_file(receiver, store, observation, context));
         if (store.has_navigation_data(receiver)) {
-            const NavigationFileSettings navigation{leap_seconds};
+            const NavigationFileSettings navigation{leap_seconds, epochs, run_settings.output_dir};
             all_written &= report_outcome(write_navigation_file(receiver, store, navigation, context));
         }
     }
@@ -120,7 +132,8 @@ bool write_inertial_file(VxpDataStore& store, const WriterContext& context) {
     for (char& c : format) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    const std::string imr_file_name = output_name_beside_input(run_settings.input_file_name, kImrExtension);
+    const std::string imr_file_name =
+        output_name(run_settings.input_file_name, run_settings.output_dir, kImrExtension);
     if (format != kNovatelFormat) {
         log_line("Error: Unsupported inertial data format requested - " + run_settings.inertial_format);
         return false;
@@ -129,7 +142,8 @@ bool write_inertial_file(VxpDataStore& store, const WriterContext& context) {
     if (errors != 0) {
         log_line(checksum_warning("IMU", errors));
     }
-    const ImrFileSettings settings{imr_file_name, run_settings.imr_gyro_scale, run_settings.imr_accel_scale};
+    const ImrFileSettings settings{imr_file_name, run_settings.imr_gyro_scale, run_settings.imr_accel_scale,
+                                   run_settings.time_window};
     const WriterOutcome outcome = write_imr_file(store, settings, context);
     if (outcome) {
         return true;
@@ -154,7 +168,18 @@ int run_conversion(int argc, char** argv) {
         return kExitFailure;
     }
 
-    const std::string log_file_name = output_name_beside_input(run_settings.input_file_name, kLogExtension);
+    if (!run_settings.output_dir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(path_from_utf8(run_settings.output_dir), error);
+        if (error) {
+            std::cout << "Error: could not create output folder " << run_settings.output_dir << ": "
+                      << error.message() << '\n';
+            std::cout.flush();
+            return kExitFailure;
+        }
+    }
+    const std::string log_file_name =
+        output_name(run_settings.input_file_name, run_settings.output_dir, kLogExtension);
     // Binary, so that the log holds the same bytes on every system ("\n" line ends, as every
     // other file the run writes).
     run_settings.log_file.open(path_from_utf8(log_file_name),

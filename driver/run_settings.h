@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "output/message_sink.h"
+#include "rinex/obs_site.h"
+#include "store/gps_time_window.h"
 
 using ConsoleLog = std::stringstream;
 
@@ -22,6 +24,11 @@ struct RunSettings {
     bool leap_seconds_user_set = false;
     bool inertial_requested = false;
     double leap_seconds = 18.0;
+    // What the user states beyond the log file; each left unset keeps the outputs as without it.
+    std::string output_dir;        // empty: RINEX files in the current folder, log and IMR beside the input
+    SiteOverrides site_overrides;  // header values of the observation files
+    double interval = 0.0;         // seconds between kept observation epochs; 0: every epoch
+    GpsTimeWindow time_window;     // observation epochs and IMR records kept
 
     RunSettings();
 };

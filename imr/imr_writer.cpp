@@ -1,5 +1,6 @@
 // Writes the IMR inertial file: the header from the whole time-tag list, then one record per IMU
-// time tag that has both an angular and a linear measurement, in time-tag order.
+// time tag inside the settings' window that has both an angular and a linear measurement, in
+// time-tag order.
 #include "imr/imr_writer.h"
 
 #include <cmath>
@@ -105,6 +106,8 @@ WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& setting
         GpsTimestamp tag{};
         if (!store.imu_time_at(i, tag))
             break;
+        if (!settings.window.contains(gps_seconds(tag.time_of_week, tag.week_number)))
+            continue;
         SensorVector angular{};
         SensorVector linear{};
         const bool has_angular = (store.*angular_at)(i, angular, true);

@@ -5,13 +5,15 @@
 
 #include "output/writer_context.h"
 #include "output/writer_outcome.h"
+#include "store/gps_time_window.h"
 #include "store/vxp_data_store.h"
 
 // What the run decides for the IMR file.
 struct ImrFileSettings {
     std::string file_name;
-    double gyro_scale;   // degrees (per second) per count of the gyro records
-    double accel_scale;  // metres per second (squared) per count of the accelerometer records
+    double gyro_scale;       // degrees (per second) per count of the gyro records
+    double accel_scale;      // metres per second (squared) per count of the accelerometer records
+    GpsTimeWindow window{};  // records of IMU time tags outside it are left out (default: none)
 };
 
 // The store's lookups advance its cursors, hence not const.

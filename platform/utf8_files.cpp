@@ -43,6 +43,19 @@ std::filesystem::path path_from_utf8(const std::string& utf8_path) {
 #endif
 }
 
+std::string path_in_folder(const std::string& folder, const std::string& name) {
+    if (folder.empty())
+        return name;
+    if (kPathSeparators.find(folder.back()) != std::string_view::npos)
+        return folder + name;
+    return folder + '/' + name;
+}
+
+std::string last_path_component(const std::string& path) {
+    const std::size_t separator = path.find_last_of(kPathSeparators);
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
 std::FILE* open_file(const std::string& utf8_path, const char* mode) {
 #ifdef _WIN32
     const std::wstring path = wide_from_utf8(utf8_path);

@@ -6,7 +6,22 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// What ends a folder name in a path.
+#ifdef _WIN32
+inline constexpr std::string_view kPathSeparators = "/\\:";
+#else
+inline constexpr std::string_view kPathSeparators = "/";
+#endif
+
+// The path of the file `name` in `folder` ("out" and "a.rnx" give "out/a.rnx"; "out/" gives the
+// same); the name alone when the folder is empty.
+std::string path_in_folder(const std::string& folder, const std::string& name);
+
+// What follows the last separator of a path: its file name.
+std::string last_path_component(const std::string& path);
 
 // The path that `utf8_path` names, for the std::filesystem calls and the file streams.
 std::filesystem::path path_from_utf8(const std::string& utf8_path);

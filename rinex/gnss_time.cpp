@@ -13,6 +13,8 @@ constexpr double kMsPerSecond = 1000.0;
 constexpr double kDaysPerWeek = 7.0;
 constexpr double kHoursPerDay = 24.0;
 constexpr double kSecondsPerHour = 3600.0;
+constexpr double kSecondsPerMinute = 60.0;
+constexpr double kMinutesPerHour = 60.0;
 
 // Times outside these bounds (damaged records, NaN) are pinned to them so the breakdown stays
 // defined and the year keeps four digits: 1970-01-01 00:00:00.000 .. 9999-12-31 23:59:59.999.
@@ -74,6 +76,21 @@ CalendarTime gps_to_calendar(double time_of_week, uint32_t week) {
     // The fraction from the integer milliseconds: exact to the millisecond, whatever the date.
     time.second = civil.second + static_cast<double>(ms % 1000) / kMsPerSecond;
     return time;
+}
+
+std::optional<double> gps_seconds_from_calendar(int32_t year, int32_t month, int32_t day, int32_t hour,
+                                                int32_t minute, double second) {
+    using namespace std::chrono;
+    if (month < 1 || day < 1 || hour < 0 || hour >= kHoursPerDay || minute < 0 || minute >= kMinutesPerHour ||
+        !(second >= 0.0 && second < kSecondsPerMinute))
+        return std::nullopt;
+    const year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+                              std::chrono::day{static_cast<unsigned>(day)}};
+    if (!date.ok())
+        return std::nullopt;
+    constexpr sys_days kGpsWeekZero{std::chrono::year{1980} / January / 6};
+    const double days_since = static_cast<double>((sys_days{date} - kGpsWeekZero).count());
+    return (days_since * kHoursPerDay + hour) * kSecondsPerHour + minute * kSecondsPerMinute + second;
 }
 
 std::string rinex_creation_stamp() {

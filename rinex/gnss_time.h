@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 inline constexpr double SECONDS_PER_WEEK = 604800.0;
@@ -18,6 +19,12 @@ struct CalendarTime {
 };
 
 CalendarTime gps_to_calendar(double time_of_week, uint32_t week);
+
+// The other way: seconds since the start of GPS week 0 at a calendar date and time of GPS time;
+// none for a date the calendar does not have (2023-02-29) or a time of day outside 00:00:00 to
+// 23:59:59.999...
+std::optional<double> gps_seconds_from_calendar(int32_t year, int32_t month, int32_t day, int32_t hour,
+                                                int32_t minute, double second);
 
 // "%i%02i%02i %02i%02i%02i UTC" of the current UTC time, for the RINEX header date fields.
 std::string rinex_creation_stamp();

@@ -45,14 +45,21 @@ int truncated_count(double value) {
     return static_cast<int>(std::min(allowed, kLargestFrequency));
 }
 
-// Smallest positive difference between the times of week of consecutive epochs.
-double smallest_interval(const Sequence<RawEpoch>& epochs) {
+// Smallest positive difference between the times of week of consecutive kept epochs, from the
+// first one on.
+double smallest_interval(const Sequence<RawEpoch>& epochs, const RawEpoch& first,
+                         const EpochSelection& selection) {
     double smallest = kNoInterval;
-    double previous = epochs[0][0].time_of_week;
-    for (std::size_t i = 1; i < epochs.size(); ++i) {
-        if (epochs[i].empty())
+    double previous = first[0].time_of_week;
+    bool after_first = false;
+    for (const RawEpoch& epoch : epochs) {
+        if (!after_first) {
+            after_first = &epoch == &first;
             continue;
-        const double current = epochs[i][0].time_of_week;
+        }
+        if (epoch.empty() || !selection.keeps(epoch))
+            continue;
+        const double current = epoch[0].time_of_week;
         const double difference = current - previous;
         if (difference > 0 && difference < smallest)
             smallest = difference;
@@ -78,18 +85,20 @@ std::string rinex_station_name(int32_t receiver_index) {
     return kStation + std::to_string(receiver_index) + kCountry;
 }
 
-std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const VxpDataStore& store) {
+std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const VxpDataStore& store,
+                                 const EpochSelection& selection) {
     if (!valid_receiver(receiver_index))
         return {};
     const Sequence<RawEpoch>& epochs = store.receiver_raw_epochs(receiver_index);
-    if (epochs.empty() || epochs[0].empty())
+    const RawEpoch* const first_epoch = first_kept_epoch(epochs, selection);
+    if (first_epoch == nullptr || first_epoch->empty())
         return {};
 
     std::string name = rinex_station_name(receiver_index);
     name += '_';
     name += receiver_index == kFixedSiteReceiver ? kFixedSiteSource : kReceiverSource;
 
-    const RawObservation& first = epochs[0][0];
+    const RawObservation& first = (*first_epoch)[0];
     const CalendarTime start = gps_to_calendar(first.time_of_week, first.week_number);
     RinexNumberText number;
     name += number.integer_field(start.year, kYearWidth);
@@ -100,7 +109,7 @@ std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, con
     name += kFilePeriod;
 
     if (!is_navigation)
-        name += frequency_field(smallest_interval(epochs));
+        name += frequency_field(smallest_interval(epochs, *first_epoch, selection));
     name += is_navigation ? kNavigationType : kObservationType;
     name += kExtension;
     return name;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-class VxpDataStore;
+#include "rinex/epoch_selection.h"
 
 // The nine characters that begin a receiver's file names ("QRV_00USA"): site, marker and
 // receiver number, country.
@@ -14,5 +14,7 @@ std::string rinex_station_name(int32_t receiver_index);
 // No long name is shorter: "QRV_0" + index + "USA_R_" + 11 time digits + "_00U_MN.rnx".
 inline constexpr std::size_t RINEX_SHORTEST_FILE_NAME = 34;
 
-// The name of a receiver's file, or an empty one when the receiver has no observation to date it.
-std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const VxpDataStore& store);
+// The name of a receiver's file, or an empty one when the receiver has no observation to date it:
+// dated by the first epoch the selection keeps, the observation file's rate from the kept epochs.
+std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const VxpDataStore& store,
+                                 const EpochSelection& selection = {});

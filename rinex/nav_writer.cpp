@@ -5,6 +5,7 @@
 #include <string>
 
 #include "output/output_file.h"
+#include "platform/utf8_files.h"
 #include "rinex/line.h"
 #include "rinex/naming.h"
 #include "rinex/nav_header.h"
@@ -12,15 +13,16 @@
 
 WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& store,
                                     const NavigationFileSettings& settings, const WriterContext& context) {
-    const std::string name = make_rinex_file_name(true, receiver_index, store);
+    const std::string name = make_rinex_file_name(true, receiver_index, store, settings.epochs);
     if (name.size() < RINEX_SHORTEST_FILE_NAME) {
         WriterOutcome outcome;
         outcome.status = WriterOutcome::Status::skipped;
         outcome.file_name = name;
         return outcome;
     }
+    const std::string path = path_in_folder(settings.output_folder, name);
     OutputFile file;
-    if (!file.open(name))
+    if (!file.open(path))
         return file.failure();
 
     context.messages.line("Writing RINEX nav file for GNSS id " + std::to_string(receiver_index) + "... ");
@@ -40,6 +42,6 @@ WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& 
         return file.failure();
     context.messages.line("done.");
     WriterOutcome outcome;
-    outcome.file_name = name;
+    outcome.file_name = path;
     return outcome;
 }

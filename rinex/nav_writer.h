@@ -2,16 +2,23 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "output/writer_context.h"
 #include "output/writer_outcome.h"
+#include "rinex/epoch_selection.h"
 #include "store/vxp_data_store.h"
 
 // What the run decides for one navigation file.
 struct NavigationFileSettings {
     double leap_seconds;  // GPS - UTC: the user's value, the log's, or the default
+    // The observation file's epochs: the file is named, as that one, from the first kept epoch
+    // (its ephemerides are all written, whatever the epochs).
+    EpochSelection epochs{};
+    std::string output_folder{};  // where the file is created; empty: the current folder
 };
 
-// The file of one receiver, named from its first observation and created in the current folder.
+// The file of one receiver, named from its first kept observation and created in the settings'
+// folder.
 WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& store,
                                     const NavigationFileSettings& settings, const WriterContext& context);

@@ -275,14 +275,17 @@ uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorte
 }
 
 bool write_observation_epochs(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
-                              const SignalPresence& signals, const ObsHeaderValues& header_values) {
+                              const SignalPresence& signals, const ObsHeaderValues& header_values,
+                              const EpochSelection& selection) {
     EpochWriter writer(out, signals);
     const Sequence<BaseStationInfo>& sites = store.base_station_records();
     const bool fixed_site = receiver_index == kFixedSiteReceiver && !sites.empty();
     // The record the header describes; each epoch then takes the latest record at or before it.
-    int32_t site_in_force = fixed_site ? header_site_index(store) : -1;
+    int32_t site_in_force = fixed_site ? header_site_index(store, selection) : -1;
     std::vector<RawObservation> sorted;
     for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
+        if (!selection.keeps(epoch))
+            continue;
         // An epoch in order already is written from the store as it is, without a copy.
         const bool ordered = epoch_in_order(epoch);
         if (!ordered)

@@ -98,8 +98,8 @@ std::string left_out_text(uint64_t count, const char* what, std::size_t id, cons
 
 // Leaves out of `signals` the constellations without a RINEX letter and the signals without a
 // RINEX code, and says once for each how many observations the file goes without.
-void leave_out_unmapped(int32_t receiver_index, const VxpDataStore& store, SignalPresence& signals,
-                        MessageSink& messages) {
+void leave_out_unmapped(int32_t receiver_index, const VxpDataStore& store, const EpochSelection& selection,
+                        SignalPresence& signals, MessageSink& messages) {
     std::array<bool, 256> no_letter{};
     std::array<bool, 256> no_code{};
     bool any = false;
@@ -122,6 +122,8 @@ void leave_out_unmapped(int32_t receiver_index, const VxpDataStore& store, Signa
     std::array<uint64_t, 256> by_constellation{};
     std::array<uint64_t, 256> by_signal{};
     for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
+        if (!selection.keeps(epoch))
+            continue;
         for (const RawObservation& o : epoch) {
             if (o.gnss_id == 0)
                 continue;
@@ -216,13 +218,16 @@ bool write_glonass_lines(HeaderLines& lines, GlonassSlots slots) {
 
 }  // namespace
 
-SignalPresence collect_signals_present(int32_t receiver_index, const VxpDataStore& store) {
+SignalPresence collect_signals_present(int32_t receiver_index, const VxpDataStore& store,
+                                       const EpochSelection& selection) {
     SignalPresence signals;
     // Which signals each constellation already lists, and its list once it has one: one bit test
     // per observation, however many, and no map lookup.
     std::vector<std::bitset<256>> listed(256);
     std::array<std::vector<uint8_t>*, 256> lists{};
     for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
+        if (!selection.keeps(epoch))
+            continue;
         for (const RawObservation& observation : epoch) {
             if (observation.gnss_id == 0 || listed[observation.gnss_id].test(observation.signal_id))
                 continue;
@@ -249,17 +254,18 @@ GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& s
 
 HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
                                    const ObsHeaderValues& values, const WriterContext& context,
-                                   SignalPresence& signals) {
+                                   SignalPresence& signals, const EpochSelection& selection) {
     HeaderLines lines(out);
     const bool opening_written =
         lines.record(rinex_version_record(kFormatVersion, "OBSERVATION DATA")) &&
         lines.record(rinex_program_record(context.program)) && write_site_records(lines, values) &&
-        write_first_time_line(lines, store.receiver_raw_epochs(receiver_index)[0][0]);
+        write_first_time_line(
+            lines, first_kept_epoch(store.receiver_raw_epochs(receiver_index), selection)->front());
     if (!opening_written)
         return HeaderEnd::write_error;
 
-    signals = collect_signals_present(receiver_index, store);
-    leave_out_unmapped(receiver_index, store, signals, context.messages);
+    signals = collect_signals_present(receiver_index, store, selection);
+    leave_out_unmapped(receiver_index, store, selection, signals, context.messages);
     if (signals.empty()) {
         context.messages.line("ERROR: Signal map could not be generated from VXP data for GNSS" +
                               std::to_string(receiver_index) + "!");

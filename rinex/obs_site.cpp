@@ -101,24 +101,39 @@ ObsHeaderValues with_base_station(ObsHeaderValues values, const BaseStationInfo&
     return values;
 }
 
-int32_t header_site_index(const VxpDataStore& store) {
+int32_t header_site_index(const VxpDataStore& store, const EpochSelection& selection) {
     if (store.base_station_records().empty())
         return -1;
-    const Sequence<RawEpoch>& epochs = store.receiver_raw_epochs(kFixedSiteReceiver);
-    if (epochs.empty() || epochs[0].empty())
+    const RawEpoch* const first_epoch =
+        first_kept_epoch(store.receiver_raw_epochs(kFixedSiteReceiver), selection);
+    if (first_epoch == nullptr || first_epoch->empty())
         return 0;
-    const RawObservation& first = epochs[0][0];
+    const RawObservation& first = first_epoch->front();
     return find_base_station_record(first.time_of_week, first.week_number, 0, store);
 }
 
-ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& store) {
+ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& store,
+                                          const SiteOverrides& overrides, const EpochSelection& selection) {
     ObsHeaderValues values;
     values.marker_name = rinex_station_name(receiver_index);
+    bool site_records = false;
     if (receiver_index == kFixedSiteReceiver) {
         values.marker_type = kFixedMarker;
-        const int32_t site = header_site_index(store);
-        if (site >= 0)
+        const int32_t site = header_site_index(store, selection);
+        site_records = site >= 0;
+        if (site_records)
             values = with_base_station(values, store.base_station_records()[static_cast<std::size_t>(site)]);
+    }
+    values.marker_name = overrides.marker_name.value_or(values.marker_name);
+    values.antenna_number = overrides.antenna_number.value_or(values.antenna_number);
+    values.antenna_type = overrides.antenna_type.value_or(values.antenna_type);
+    values.receiver_type = overrides.receiver_type.value_or(values.receiver_type);
+    values.observer = overrides.observer.value_or(values.observer);
+    values.agency = overrides.agency.value_or(values.agency);
+    if (overrides.antenna_delta && !site_records) {
+        values.antenna_height = (*overrides.antenna_delta)[0];
+        values.antenna_east = (*overrides.antenna_delta)[1];
+        values.antenna_north = (*overrides.antenna_delta)[2];
     }
     return values;
 }

@@ -3,10 +3,13 @@
 // new-site events alike.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "rinex/epoch_selection.h"
 #include "store/vxp_data_store.h"
 
 // The values of the site records. A default-made one is a moving site nothing is known of: blank
@@ -29,11 +32,26 @@ struct ObsHeaderValues {
     double antenna_north = 0.0;
 };
 
-// The header values of a receiver's file as the log gives them: for the fixed site, a geodetic
-// marker, with base-station records the station, position and antenna height of the record in
-// force at the first epoch; for every other file a moving one, named as its file begins, and
-// nothing else known.
-ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& store);
+// What the user states about the site; each value given replaces the one the log gives.
+struct SiteOverrides {
+    std::optional<std::string> marker_name;  // the header's; a new-site event keeps its station's
+    std::optional<std::string> antenna_number;
+    std::optional<std::string> antenna_type;
+    std::optional<std::string> receiver_type;
+    std::optional<std::string> observer;
+    std::optional<std::string> agency;
+    // Height, east, north in metres: for a file without base-station records, whose own records
+    // give the height of each site.
+    std::optional<std::array<double, 3>> antenna_delta;
+};
+
+// The header values of a receiver's file: as the log gives them, then what the user states. From
+// the log: for the fixed site, a geodetic marker, with base-station records the station, position
+// and antenna height of the record in force at the first kept epoch; for every other file a
+// moving one, named as its file begins, and nothing else known.
+ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& store,
+                                          const SiteOverrides& overrides = {},
+                                          const EpochSelection& selection = {});
 
 // The base-station record in force at an epoch: from start_index on, the last record of the run
 // whose times are at or before the epoch time (start_index itself when the next record is later,
@@ -44,9 +62,9 @@ int32_t find_base_station_record(double time_of_week, uint32_t week_number, int3
 // The values with the station, position and antenna height of a base-station record.
 ObsHeaderValues with_base_station(ObsHeaderValues values, const BaseStationInfo& site);
 
-// The index of the base-station record in force at the first epoch of the fixed site (0 when
+// The index of the base-station record in force at the first kept epoch of the fixed site (0 when
 // every record is later); -1 without records.
-int32_t header_site_index(const VxpDataStore& store);
+int32_t header_site_index(const VxpDataStore& store, const EpochSelection& selection = {});
 
 // Which site records: all of the header's, or those a new-site event repeats (marker name,
 // position, antenna height).

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "output/output_file.h"
+#include "platform/utf8_files.h"
 #include "rinex/naming.h"
 #include "rinex/obs_writer_internal.h"
 
@@ -19,24 +20,25 @@ WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore&
                                      const ObservationFileSettings& settings, const WriterContext& context) {
     const ObsHeaderValues& header_values = settings.header_values;
     WriterOutcome outcome;
-    const std::string name = make_rinex_file_name(false, receiver_index, store);
+    const std::string name = make_rinex_file_name(false, receiver_index, store, settings.epochs);
     if (name.size() < RINEX_SHORTEST_FILE_NAME) {
         outcome.status = WriterOutcome::Status::skipped;
         return outcome;
     }
-    outcome.file_name = name;
+    const std::string path = path_in_folder(settings.output_folder, name);
+    outcome.file_name = path;
 
     OutputFile out;
-    if (!out.open(name, kFileBufferSize))
+    if (!out.open(path, kFileBufferSize))
         return out.failure();
 
     context.messages.line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index) + "... ");
 
     SignalPresence signals;
-    const HeaderEnd header_end =
-        write_observation_header(out, receiver_index, store, header_values, context, signals);
+    const HeaderEnd header_end = write_observation_header(out, receiver_index, store, header_values, context,
+                                                          signals, settings.epochs);
     if (header_end == HeaderEnd::complete)
-        write_observation_epochs(out, receiver_index, store, signals, header_values);
+        write_observation_epochs(out, receiver_index, store, signals, header_values, settings.epochs);
     if (!out.close())
         return out.failure();
     if (header_end == HeaderEnd::content_error) {

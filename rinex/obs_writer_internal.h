@@ -9,6 +9,7 @@
 
 #include "output/output_file.h"
 #include "output/writer_context.h"
+#include "rinex/epoch_selection.h"
 #include "rinex/obs_site.h"
 #include "store/vxp_data_store.h"
 
@@ -17,23 +18,27 @@ using SignalPresence = std::map<uint8_t, std::vector<uint8_t>>;
 // (frequency number, slot number) of each GLONASS slot with an ephemeris, ascending slot.
 using GlonassSlots = std::vector<std::pair<int32_t, int32_t>>;
 
-// The signals of the receiver's observations; constellation 0 is left out.
-SignalPresence collect_signals_present(int32_t receiver_index, const VxpDataStore& store);
+// The signals of the receiver's kept observations; constellation 0 is left out.
+SignalPresence collect_signals_present(int32_t receiver_index, const VxpDataStore& store,
+                                       const EpochSelection& selection = {});
 GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& store);
 
 // How the header ended: complete, stopped by its content (after an error line), or stopped by a
 // failed write (the file keeps the reason).
 enum class HeaderEnd { complete, content_error, write_error };
 
-// The header; `signals` receives the signals the file declares, those without a RINEX code left out.
+// The header of the kept epochs (the first one has observations); `signals` receives the signals
+// the file declares, those without a RINEX code left out.
 HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
                                    const ObsHeaderValues& values, const WriterContext& context,
-                                   SignalPresence& signals);
+                                   SignalPresence& signals, const EpochSelection& selection = {});
 
-// The epoch records after the header; false when a write failed (the file keeps the reason). The
-// new-site events of the fixed site keep `header_values` but for the station, position and height.
+// The kept epoch records after the header; false when a write failed (the file keeps the reason).
+// The new-site events of the fixed site keep `header_values` but for the station, position and
+// height; a site that changes between two kept epochs gives an event before the later one.
 bool write_observation_epochs(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
-                              const SignalPresence& signals, const ObsHeaderValues& header_values);
+                              const SignalPresence& signals, const ObsHeaderValues& header_values,
+                              const EpochSelection& selection = {});
 
 // Copies the epoch into `sorted` (reused buffer), ordered by constellation, satellite and signal
 // (equal keys in arrival order); returns the number of satellites outside constellation 0. The

@@ -141,9 +141,26 @@ TEST(PrintHelp, PrintsTheUsageText) {
         "\t-inertial_data (string)  Output inertial data for use in post processing. Supported formats: "
         "[Novatel] - Inertial Explorer",
         "\t-leap_seconds  (int)     Number of GPS leap seconds (overrides value in data, if present)",
-        "",
     };
-    EXPECT_EQ(split_lines(::testing::internal::GetCapturedStdout()), expected);
+    // The original lines first and unchanged, then the further options in their layout: the
+    // option, its value in parentheses, the description in the same column. The
+    // command-line tests compare the whole listing.
+    const std::vector<std::string> printed = split_lines(::testing::internal::GetCapturedStdout());
+    ASSERT_GT(printed.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(printed.begin(), printed.begin() + expected.size()), expected);
+    constexpr std::size_t kDescriptionStart = 26;  // the tab, then 25 characters of option and value
+    for (std::size_t i = expected.size(); i + 1 < printed.size(); ++i) {
+        const std::string& line = printed[i];
+        SCOPED_TRACE(line);
+        ASSERT_GT(line.size(), kDescriptionStart);
+        EXPECT_TRUE(line.starts_with("\t-"));
+        const std::size_t type = line.find(" (");
+        EXPECT_LT(type, line.find(") ", type));
+        EXPECT_LT(line.find(") ", type), kDescriptionStart);
+        EXPECT_EQ(line[kDescriptionStart - 1], ' ');
+        EXPECT_NE(line[kDescriptionStart], ' ');
+    }
+    EXPECT_EQ(printed.back(), "");
 }
 
 TEST(RunSettingsDefaults, AreTheStartUpValues) {

@@ -58,6 +58,21 @@ TEST_F(Cli, HelpFirstPrintsTheUsageAfterTheBanner) {
         "\t-inertial_data (string)  Output inertial data for use in post processing. "
         "Supported formats: [Novatel] - Inertial Explorer",
         "\t-leap_seconds  (int)     Number of GPS leap seconds (overrides value in data, if present)",
+        "\t-output_dir    (string)  Folder for every output file (created if missing)",
+        "\t-marker_name   (string)  MARKER NAME of the observation files (up to 60 characters)",
+        "\t-antenna_number (string) Antenna serial number (up to 20 characters)",
+        "\t-antenna_type  (string)  Antenna type with radome, IGS name (up to 20 characters)",
+        "\t-receiver_type (string)  Receiver type (up to 20 characters)",
+        "\t-observer      (string)  Observer (up to 20 characters, default: Observer)",
+        "\t-agency        (string)  Agency (up to 40 characters, default: Agency)",
+        "\t-antenna_delta (h,e,n)   Antenna height, east and north offsets in metres (receivers without "
+        "base-station records)",
+        "\t-interval      (float)   Keep only observation epochs at whole multiples of this many "
+        "seconds of GPS time",
+        "\t-start         (time)    Leave out observation epochs and IMR records before this GPS time, "
+        "YYYY-MM-DDThh:mm:ss[.fff]",
+        "\t-end           (time)    Leave out observation epochs and IMR records after this GPS time, "
+        "YYYY-MM-DDThh:mm:ss[.fff]",
         ""};
     EXPECT_EQ(run({"-h"}, kFailureStatus), help);
     EXPECT_EQ(run({"-h", "file.bin", "-leap_seconds"}, kFailureStatus), help);

@@ -1,0 +1,23 @@
+// The values of the command line's options read strictly: a value is taken whole or not at all.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+// A decimal number, the whole text ("1.5", "-2", "+0.25", "1e-3"); none for anything else,
+// infinities and NaN included.
+std::optional<double> parse_number(std::string_view text);
+
+// Three numbers separated by commas ("1.5,0,-0.02"; blanks around each allowed).
+std::optional<std::array<double, 3>> parse_three_numbers(std::string_view text);
+
+// A GPS time "YYYY-MM-DDThh:mm:ss" with an optional fraction of the second (".5", ".125"), as
+// seconds since the start of GPS week 0; none for any other text or a date or time that does
+// not exist.
+std::optional<double> parse_gps_time(std::string_view text);
+
+// Whether the text fits a header field of `width` characters: printable ASCII only, since the
+// files are ASCII and a field is cut by characters.
+bool fits_text_field(std::string_view text, std::size_t width);
