@@ -38,7 +38,8 @@ Lines entries(const fs::path& folder) {
 // The lines of a RINEX file but the one with the time of the run, which differs between runs.
 Lines without_run_date(const fs::path& file) {
     Lines lines = split_lines(read_file(file));
-    std::erase_if(lines, [](const std::string& line) { return line.ends_with("PGM / RUN BY / DATE"); });
+    std::erase_if(
+        lines, [](const std::string& line) { return line.find("PGM / RUN BY / DATE") != std::string::npos; });
     return lines;
 }
 
