@@ -1,11 +1,13 @@
 // The one way the writers put a file on disk: created, written and closed with every step
 // checked. The first failure stops the writing and is kept with the file's name, so that the run
-// can say which file failed and why.
+// can say which file failed and why. A file appears whole or not at all: it is written under a
+// temporary name beside its own and takes its name only once it is complete and closed.
 #pragma once
 
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,12 +20,16 @@ class OutputFile {
     static constexpr std::size_t kSystemBuffer = 0;
 
     OutputFile() = default;
+    // A file left open (its writer gave up) is discarded: its temporary file is removed.
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates the file, replacing one of that name, with a write buffer of `buffer_size` bytes.
-    // False when it cannot be created.
+    // Starts the file `name` with a write buffer of `buffer_size` bytes: a new temporary file
+    // beside it (or beside the file its symbolic links lead to), which close() renames over it;
+    // until then a file of that name keeps its bytes. What is not a plain file (a device, a pipe)
+    // is written in place. False when the file cannot be created, or when one of that name
+    // exists that may not be written.
     bool open(const std::string& name, std::size_t buffer_size = kSystemBuffer);
 
     // False once any step on this file has failed; nothing more is written then. Inline: a
@@ -38,8 +44,9 @@ class OutputFile {
     }
     bool write(std::string_view text) { return write(text.data(), text.size()); }
 
-    // Writes out what is buffered and closes the file. False when anything on this file failed,
-    // now or before (a full disk shows up here at the latest).
+    // Writes out what is buffered, closes the file and gives it its name. False when anything on
+    // this file failed, now or before (a full disk shows up here at the latest): the temporary
+    // file is removed then, and a file that had the name keeps its bytes.
     bool close();
 
     const std::string& name() const { return name_; }
@@ -59,8 +66,12 @@ class OutputFile {
     }
     void fail(int error);
 
+    void discard_temporary();
+
     std::FILE* file_ = nullptr;
-    std::string name_;
-    std::vector<char> buffer_;  // outlives the stream, which uses it until closed
-    int error_ = EBADF;         // errno of the first failure, 0 while every step succeeded
+    std::string name_;                 // as given, for the messages
+    std::filesystem::path target_;     // the file the name leads to, which the temporary replaces
+    std::filesystem::path temporary_;  // empty when written in place or when done
+    std::vector<char> buffer_;         // outlives the stream, which uses it until closed
+    int error_ = EBADF;                // errno of the first failure, 0 while every step succeeded
 };

@@ -215,9 +215,10 @@ TEST_F(FailurePaths, RinexFilesOnAFullFileSystem) {
         GTEST_SKIP() << "no private tmpfs here: " << probe.setup_error;
 
     const Lines lines = run(kFailureStatus, [&] { return mount_tiny_tmpfs(target, kTinyFileSystem); });
+    // A file that failed leaves nothing behind: the small navigation file finds room after it.
     const Lines expected = kLoaded +
                            Lines{"Writing RINEX obs file for GNSS id 0... ", cannot_write(obs0(), kNoSpace),
-                                 "Writing RINEX nav file for GNSS id 0... ", cannot_write(nav0(), kNoSpace),
+                                 "Writing RINEX nav file for GNSS id 0... ", "done.",
                                  "Writing RINEX obs file for GNSS id 2... ", cannot_write(obs2(), kNoSpace)} +
                            kImrWritten;
     EXPECT_EQ(lines, expected);
