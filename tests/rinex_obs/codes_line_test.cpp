@@ -141,8 +141,12 @@ std::string written(Write write) {
     EXPECT_TRUE(file.open(path.string()));
     write(file);
     EXPECT_TRUE(file.close());
-    std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    {
+        // Closed before the file is removed: Windows refuses to remove a file still open.
+        std::ifstream in(path, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     std::filesystem::remove(path);
     return text;
 }
