@@ -15,7 +15,7 @@
 
 #include "imr/imr_writer.h"
 #include "store/vxp_data_store.h"
-#include "tests/captured_messages.h"
+#include "tests/support/captured_messages.h"
 
 namespace imr_test {
 

@@ -19,7 +19,7 @@
 #include "rinex/obs_writer.h"
 #include "rinex/obs_writer_internal.h"
 #include "store/vxp_data_store.h"
-#include "tests/captured_messages.h"
+#include "tests/support/captured_messages.h"
 #include "tools/log_writer/log_writer.h"
 #include "vxp/records/gnss_records.h"
 #include "vxp/records/sensor_records.h"
