@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
-#include "tests/rinex_obs/rinex3_reader.h"
+#include "tests/rinex/rinex3_reader.h"
 
 namespace {
 
