@@ -14,8 +14,8 @@ GpsTimestamp time_tag(double time_of_week, uint16_t week, uint16_t valid_flags) 
     return GpsTimestamp{time_of_week, week, valid_flags};
 }
 
-RawObservation raw_observation(double time_of_week, uint16_t week, uint8_t gnss_id, uint8_t satellite_id,
-                               uint8_t signal_id, ObservationValues values) {
+RawObservation make_observation(double time_of_week, uint16_t week, uint8_t gnss_id, uint8_t satellite_id,
+                                uint8_t signal_id, ObservationValues values) {
     RawObservation o{};
     o.time_of_week = time_of_week;
     o.week_number = week;

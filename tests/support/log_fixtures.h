@@ -26,8 +26,8 @@ struct ObservationValues {
 };
 
 // One raw observation of a signal with every field marked valid.
-RawObservation raw_observation(double time_of_week, uint16_t week, uint8_t gnss_id, uint8_t satellite_id,
-                               uint8_t signal_id, ObservationValues values = {});
+RawObservation make_observation(double time_of_week, uint16_t week, uint8_t gnss_id, uint8_t satellite_id,
+                                uint8_t signal_id, ObservationValues values = {});
 
 // The descriptor set of receiver index `receiver` (index 0: the first GNSS set).
 uint8_t receiver_set(int receiver);
