@@ -29,23 +29,6 @@ void add_epoch(VxpLogWriter& log, uint8_t set, uint8_t gnss_id, uint8_t satellit
     log.finish();
 }
 
-GpsEphemeris gps_ephemeris(uint8_t satellite, double time_of_week) {
-    GpsEphemeris e{};
-    e.time_of_week = time_of_week;
-    e.week_number = kWeek;
-    e.satellite_id = satellite;
-    e.iodc = 12;
-    e.iode = 12;
-    e.t_oc = 100800.0;
-    e.t_oe = 100800.0;
-    e.af0 = 1.0e-5;
-    e.a = 26560000.0;
-    e.eccentricity = 0.01;
-    e.inclination = 0.96;
-    e.valid_flags = 0xFFFF;
-    return e;
-}
-
 }  // namespace
 
 std::vector<uint8_t> two_receiver_log() {
@@ -58,7 +41,7 @@ std::vector<uint8_t> two_receiver_log() {
     log.field(VXP_GNSS_FIELD_LEAP_SECONDS, GnssLeapSeconds{17, 1}, vxp_decode_leap_seconds);
     log.finish();
     log.begin(receiver0);
-    log.field(VXP_GNSS_FIELD_GPS_EPHEMERIS, gps_ephemeris(5, 100.0), vxp_decode_gps_ephemeris);
+    log.field(VXP_GNSS_FIELD_GPS_EPHEMERIS, plain_gps_ephemeris(5, 100.0, kWeek), vxp_decode_gps_ephemeris);
     log.finish();
 
     for (int i = 0; i < 3; ++i) {

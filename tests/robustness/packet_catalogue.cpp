@@ -104,20 +104,8 @@ RawObservation observation(uint8_t gnss_id, uint8_t satellite, uint8_t signal, d
 }
 
 GpsEphemeris gps_ephemeris(uint8_t satellite, double time_of_week) {
-    GpsEphemeris e{};
-    e.time_of_week = time_of_week;
-    e.week_number = kWeek;
-    e.satellite_id = satellite;
-    e.iodc = 12;
-    e.iode = 12;
-    e.t_oc = kFirstEpoch;
-    e.t_oe = kFirstEpoch;
-    e.af0 = 1.0e-5;
-    e.a = 26560000.0;
-    e.eccentricity = 0.01;
-    e.inclination = 0.96;
+    GpsEphemeris e = plain_gps_ephemeris(satellite, time_of_week, kWeek);
     e.mean_anomaly = 1.5;
-    e.valid_flags = kAllValid;
     return e;
 }
 

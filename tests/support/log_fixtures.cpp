@@ -5,6 +5,8 @@
 
 namespace {
 
+constexpr double kPlainReferenceTime = 100800.0;
+
 // Inside the data of the damaged packet's only field.
 constexpr std::size_t kDamagedByte = VXP_HEADER_SIZE + VXP_FIELD_HEADER_SIZE;
 
@@ -28,6 +30,23 @@ RawObservation make_observation(double time_of_week, uint16_t week, uint8_t gnss
     o.signal_strength = values.signal_strength;
     o.valid_flags = kAllFieldsValid;
     return o;
+}
+
+GpsEphemeris plain_gps_ephemeris(uint8_t satellite, double time_of_week, uint16_t week) {
+    GpsEphemeris e{};
+    e.time_of_week = time_of_week;
+    e.week_number = week;
+    e.satellite_id = satellite;
+    e.iodc = 12;
+    e.iode = 12;
+    e.t_oc = kPlainReferenceTime;
+    e.t_oe = kPlainReferenceTime;
+    e.af0 = 1.0e-5;
+    e.a = 26560000.0;
+    e.eccentricity = 0.01;
+    e.inclination = 0.96;
+    e.valid_flags = kAllFieldsValid;
+    return e;
 }
 
 uint8_t receiver_set(int receiver) {

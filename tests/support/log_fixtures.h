@@ -29,6 +29,10 @@ struct ObservationValues {
 RawObservation make_observation(double time_of_week, uint16_t week, uint8_t gnss_id, uint8_t satellite_id,
                                 uint8_t signal_id, ObservationValues values = {});
 
+// A GPS ephemeris of a plain orbit (semi-major axis 26560 km, eccentricity 0.01, inclination
+// 0.96 rad), issue 12, clock and ephemeris referred to 100800 s of the week.
+GpsEphemeris plain_gps_ephemeris(uint8_t satellite, double time_of_week, uint16_t week);
+
 // The descriptor set of receiver index `receiver` (index 0: the first GNSS set).
 uint8_t receiver_set(int receiver);
 
