@@ -23,9 +23,9 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 # The serial test: the simulated device (serial_peer of the Linux build) plays on a pseudo-terminal
 # that Wine maps to COM5; the ports are mapped when Wine starts, hence the server's restart.
 peer=""
-if [ -x build/tests/device/serial_peer ]; then
+if [ -x build/tests/vxp/device/serial_peer ]; then
     peer_output="$dir/serial_peer.txt"
-    build/tests/device/serial_peer 2 900 >"$peer_output" &
+    build/tests/vxp/device/serial_peer 2 900 >"$peer_output" &
     peer=$!
     for _ in $(seq 100); do
         [ -s "$peer_output" ] && break

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "settings_reset.h"
+#include "tests/support/lines.h"
 
 namespace {
 

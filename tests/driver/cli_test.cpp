@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "cli_runner.h"
 #include "settings_reset.h"
-#include "temp_dir.h"
+#include "tests/support/lines.h"
+#include "tests/support/program_runner.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -21,17 +22,10 @@ class Cli : public ::testing::Test {
   protected:
     // Runs the program in the test's directory; checks the banner and returns the lines after it.
     Lines run(const std::vector<std::string>& arguments, int expected_exit_code) {
-        const CliResult result = run_kelvartix(dir.path(), arguments);
+        const ProgramRun result = run_kelvartix(dir.path(), arguments);
         EXPECT_EQ(result.exit_code, expected_exit_code);
         EXPECT_EQ(result.err, "");
-        Lines lines = split_lines(result.out);
-        const Lines banner = banner_lines();
-        EXPECT_GE(lines.size(), banner.size());
-        if (lines.size() < banner.size()) {
-            return lines;
-        }
-        EXPECT_EQ(Lines(lines.begin(), lines.begin() + banner.size()), banner);
-        return Lines(lines.begin() + banner.size(), lines.end());
+        return lines_after_banner(result.out);
     }
     std::string log_of(const std::string& name) { return read_file(dir / name); }
 

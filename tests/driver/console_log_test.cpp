@@ -10,7 +10,7 @@
 #include <string>
 
 #include "settings_reset.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

@@ -14,10 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "cli_runner.h"
 #include "settings_reset.h"
-#include "temp_dir.h"
 #include "test_logs.h"
+#include "tests/support/lines.h"
+#include "tests/support/program_runner.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -49,12 +50,10 @@ class Conversion : public ::testing::Test {
     Lines run(const std::vector<std::string>& options, int expected_exit_code) {
         std::vector<std::string> arguments = {"in/day.bin"};
         arguments.insert(arguments.end(), options.begin(), options.end());
-        const CliResult result = run_kelvartix(dir.path(), arguments);
+        const ProgramRun result = run_kelvartix(dir.path(), arguments);
         EXPECT_EQ(result.exit_code, expected_exit_code);
         EXPECT_EQ(result.err, "");
-        Lines lines = split_lines(result.out);
-        const std::size_t banner = banner_lines().size();
-        lines.erase(lines.begin(), lines.begin() + std::min(banner, lines.size()));
+        const Lines lines = lines_after_banner(result.out);
         // Everything after the banner also went to the log file, in the same order.
         EXPECT_EQ(split_lines(read_file(dir / "in" / "day.log")), lines);
         return lines;
@@ -212,7 +211,7 @@ TEST(ConversionContent, AWriterContentErrorIsLeftToTheWriter) {
     TempDir dir;
     const std::vector<uint8_t> log = unknown_constellation_log();
     write_file(dir / "zero.bin", std::string(log.begin(), log.end()));
-    const CliResult result = run_kelvartix(dir.path(), {"zero.bin"});
+    const ProgramRun result = run_kelvartix(dir.path(), {"zero.bin"});
     EXPECT_EQ(result.exit_code, 0);
     const Lines lines = split_lines(result.out);
     ASSERT_GE(lines.size(), 3u);

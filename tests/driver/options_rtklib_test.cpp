@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "cli_runner.h"
 #include "settings_reset.h"
-#include "temp_dir.h"
+#include "tests/support/lines.h"
+#include "tests/support/program_runner.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ TEST(OptionsRtklib, Rnx2rtkpReadsTheAntennaTypeAndDeltaWeGave) {
         GTEST_SKIP() << "RTKLIB rnx2rtkp not installed";
     TempDir dir;
     fs::copy_file(fs::path(KELVARTIX_SOURCE_DIR) / "samples" / "sample.vxp", dir / "sample.vxp");
-    const CliResult conversion = run_kelvartix(
+    const ProgramRun conversion = run_kelvartix(
         dir.path(), {"sample.vxp", "-output_dir", "out", "-marker_name", "FIELD DAY 7", "-antenna_number",
                      "5000112233", "-antenna_type", "TRM59800.00     NONE", "-receiver_type", "KX RECEIVER",
                      "-observer", "Surveyor", "-agency", "Kelvartix", "-antenna_delta", "1.5,0.1,-0.02"});

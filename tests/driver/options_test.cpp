@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "cli_runner.h"
 #include "settings_reset.h"
-#include "temp_dir.h"
 #include "test_logs.h"
+#include "tests/support/lines.h"
+#include "tests/support/program_runner.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ class Options : public ::testing::Test {
     // Runs the program in the test's folder; returns the lines printed after the banner (which the
     // command-line tests compare).
     Lines run(const std::vector<std::string>& arguments, int expected_exit_code) {
-        const CliResult result = run_kelvartix(dir.path(), arguments);
+        const ProgramRun result = run_kelvartix(dir.path(), arguments);
         EXPECT_EQ(result.exit_code, expected_exit_code);
         EXPECT_EQ(result.err, "");
         const Lines lines = split_lines(result.out);

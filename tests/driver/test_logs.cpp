@@ -1,6 +1,7 @@
 // Small binary logs for the command-line tests.
 #include "test_logs.h"
 
+#include "tests/support/log_fixtures.h"
 #include "tools/log_writer/log_writer.h"
 #include "vxp/records/gnss_records.h"
 #include "vxp/records/sensor_records.h"
@@ -8,28 +9,16 @@
 namespace {
 
 constexpr uint16_t kWeek = 2300;  // 2024-02-04 .. 2024-02-10
-constexpr uint16_t kTimeValid = 0x0003;
 constexpr uint8_t kGps = 1;
 constexpr uint8_t kSignalL1CA = 1;
-constexpr uint8_t kDamagedPayloadOffset = 6;  // inside the first field's data
 
 GpsTimestamp timestamp(double time_of_week) {
-    return GpsTimestamp{time_of_week, kWeek, kTimeValid};
+    return time_tag(time_of_week, kWeek);
 }
 
 RawObservation observation(uint8_t gnss_id, uint8_t satellite, double time_of_week) {
-    RawObservation o{};
-    o.time_of_week = time_of_week;
-    o.week_number = kWeek;
-    o.gnss_id = gnss_id;
-    o.satellite_id = satellite;
-    o.signal_id = kSignalL1CA;
-    o.signal_strength = 45.0f;
-    o.pseudorange = 21000000.0 + satellite;
-    o.carrier_phase = 110000000.5;
-    o.doppler = -1200.25f;
-    o.valid_flags = 0xFFFF;
-    return o;
+    return make_observation(time_of_week, kWeek, gnss_id, satellite, kSignalL1CA,
+                            {21000000.0 + satellite, 110000000.5, -1200.25f, 45.0f});
 }
 
 void add_epoch(VxpLogWriter& log, uint8_t set, uint8_t gnss_id, uint8_t satellite, double time_of_week) {
@@ -40,47 +29,19 @@ void add_epoch(VxpLogWriter& log, uint8_t set, uint8_t gnss_id, uint8_t satellit
     log.finish();
 }
 
-GpsEphemeris gps_ephemeris(uint8_t satellite, double time_of_week) {
-    GpsEphemeris e{};
-    e.time_of_week = time_of_week;
-    e.week_number = kWeek;
-    e.satellite_id = satellite;
-    e.iodc = 12;
-    e.iode = 12;
-    e.t_oc = 100800.0;
-    e.t_oe = 100800.0;
-    e.af0 = 1.0e-5;
-    e.a = 26560000.0;
-    e.eccentricity = 0.01;
-    e.inclination = 0.96;
-    e.valid_flags = 0xFFFF;
-    return e;
-}
-
-// A packet whose checksum no longer matches: one data byte changed after the checksum was made.
-void add_damaged_packet(VxpLogWriter& log, uint8_t set, uint8_t descriptor) {
-    VxpLogWriter packet;
-    packet.begin(set);
-    const GnssRecord0D zeros{};
-    packet.field(descriptor, zeros, nullptr);
-    std::vector<uint8_t> bytes = packet.bytes();
-    bytes[kDamagedPayloadOffset] ^= 0x01;
-    log.append_raw(bytes.data(), bytes.size());
-}
-
 }  // namespace
 
 std::vector<uint8_t> two_receiver_log() {
     VxpLogWriter log;
-    const uint8_t receiver0 = VXP_SET_GNSS_FIRST;
-    const uint8_t receiver1 = VXP_SET_GNSS_FIRST + 1;
-    const uint8_t receiver2 = VXP_SET_GNSS_FIRST + 2;
+    const uint8_t receiver0 = receiver_set(0);
+    const uint8_t receiver1 = receiver_set(1);
+    const uint8_t receiver2 = receiver_set(2);
 
     log.begin(receiver0);
     log.field(VXP_GNSS_FIELD_LEAP_SECONDS, GnssLeapSeconds{17, 1}, vxp_decode_leap_seconds);
     log.finish();
     log.begin(receiver0);
-    log.field(VXP_GNSS_FIELD_GPS_EPHEMERIS, gps_ephemeris(5, 100.0), vxp_decode_gps_ephemeris);
+    log.field(VXP_GNSS_FIELD_GPS_EPHEMERIS, plain_gps_ephemeris(5, 100.0, kWeek), vxp_decode_gps_ephemeris);
     log.finish();
 
     for (int i = 0; i < 3; ++i) {
@@ -103,7 +64,7 @@ std::vector<uint8_t> two_receiver_log() {
 
 std::vector<uint8_t> unknown_constellation_log() {
     VxpLogWriter log;
-    add_epoch(log, VXP_SET_GNSS_FIRST, 0, 5, 100.0);
-    add_epoch(log, VXP_SET_GNSS_FIRST, 0, 5, 101.0);
+    add_epoch(log, receiver_set(0), 0, 5, 100.0);
+    add_epoch(log, receiver_set(0), 0, 5, 101.0);
     return log.bytes();
 }

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
-#include "tests/rinex_obs/rinex3_reader.h"
+#include "tests/rinex/rinex3_reader.h"
+#include "tests/support/lines.h"
 
 namespace {
 
@@ -47,14 +48,6 @@ Geodetic geodetic(const std::array<double, 3>& r) {
 
 std::array<double, 3> vector3(const JsonValue& v) {
     return {v.array()[0].number(), v.array()[1].number(), v.array()[2].number()};
-}
-
-std::vector<std::string> file_lines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::istringstream text(read_text(path));
-    for (std::string line; std::getline(text, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 void expect_position(const std::array<double, 3>& read, const JsonValue& truth, const char* what) {
@@ -93,7 +86,7 @@ TEST(RinexReadersEndToEnd, SiteRecordsSlotsAndEpochsReadAsSimulated) {
         const JsonValue& truth = truth_receiver(c.truth, rx);
         obs[rx / 2] = find_file(c.dir, "QRV_0" + std::to_string(rx), "_MO.rnx");
         ASSERT_FALSE(obs[rx / 2].empty());
-        const rinex3::ObsFile read = rinex3::read_obs_file(file_lines(c.dir + "/" + obs[rx / 2]));
+        const rinex3::ObsFile read = rinex3::read_obs_file(read_lines(c.dir + "/" + obs[rx / 2]));
         EXPECT_EQ(read.errors, std::vector<std::string>{}) << "receiver " << rx;
         EXPECT_EQ(read.epochs, static_cast<int>(truth["epochs"].array().size())) << "receiver " << rx;
         std::vector<std::pair<int, int>> slots;
@@ -104,7 +97,7 @@ TEST(RinexReadersEndToEnd, SiteRecordsSlotsAndEpochsReadAsSimulated) {
     }
 
     // The moving receiver: its station name, nothing else known.
-    const rinex3::ObsFile moving = rinex3::read_obs_file(file_lines(c.dir + "/" + obs[0]));
+    const rinex3::ObsFile moving = rinex3::read_obs_file(read_lines(c.dir + "/" + obs[0]));
     EXPECT_EQ(moving.site.marker_name, "QRV_00USA");
     EXPECT_EQ(moving.site.position, (std::array<double, 3>{0, 0, 0}));
     EXPECT_EQ(moving.site.antenna, (std::array<double, 3>{0, 0, 0}));
@@ -112,7 +105,7 @@ TEST(RinexReadersEndToEnd, SiteRecordsSlotsAndEpochsReadAsSimulated) {
     // The base station: both sites, each with its marker position and antenna height.
     const auto& sites = truth_receiver(c.truth, 2)["sites"].array();
     ASSERT_EQ(sites.size(), 2u);
-    const rinex3::ObsFile base = rinex3::read_obs_file(file_lines(c.dir + "/" + obs[1]));
+    const rinex3::ObsFile base = rinex3::read_obs_file(read_lines(c.dir + "/" + obs[1]));
     EXPECT_EQ(base.site.marker_name, "4711");
     expect_position(base.site.position, sites[0]["marker"], "header position");
     EXPECT_EQ(base.site.antenna, (std::array<double, 3>{12.3456, 0, 0}));

@@ -20,9 +20,8 @@ struct Sample {
 std::vector<uint8_t> export_log(VxpLogWriter& log, const ScratchDir& dir) {
     const std::string log_path = dir.file("run.bin");
     const std::string imr_path = dir.file("run.imr");
-    EXPECT_TRUE(log.write_file(log_path));
     VxpDataStore store;
-    EXPECT_TRUE(store.load_file(log_path.c_str()));
+    EXPECT_TRUE(load_log(log, store, log_path));
     const WriterOutcome outcome = export_imr(imr_path, store);
     EXPECT_EQ(outcome.status, WriterOutcome::Status::written) << outcome.reason;
     return read_bytes(imr_path);

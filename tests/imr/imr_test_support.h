@@ -1,9 +1,8 @@
-// Helpers of the IMR writer tests: stores filled member by member, a scratch directory per test,
-// and an independent reader that takes the file apart by byte offset.
+// Helpers of the IMR writer tests: stores filled member by member, a directory per test, and an
+// independent reader that takes the file apart by byte offset.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -15,7 +14,9 @@
 
 #include "imr/imr_writer.h"
 #include "store/vxp_data_store.h"
-#include "tests/captured_messages.h"
+#include "tests/support/captured_messages.h"
+#include "tests/support/log_fixtures.h"
+#include "tests/support/temp_dir.h"
 
 namespace imr_test {
 
@@ -39,32 +40,17 @@ inline WriterOutcome export_imr(const std::string& path, VxpDataStore& store) {
 }
 
 inline GpsTimestamp tag(double time_of_week, uint16_t week = kWeek) {
-    return GpsTimestamp{time_of_week, week, 3};
+    return time_tag(time_of_week, week);
 }
 
 inline SensorVector vec(float x, float y, float z) {
     return SensorVector{x, y, z};
 }
 
-// A scratch directory named after the running test, removed with its content afterwards.
-class ScratchDir {
+// A directory of the test's own for the files it writes.
+class ScratchDir : public TempDir {
   public:
-    ScratchDir() {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        path_ =
-            std::filesystem::temp_directory_path() / ("imr_" + std::string(info->test_suite_name()) + "_" +
-                                                      info->name() + "_" + std::to_string(getpid()));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
+    std::string file(const std::string& name) const { return (path() / name).string(); }
 };
 
 inline std::vector<uint8_t> read_bytes(const std::string& path) {

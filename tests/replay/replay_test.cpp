@@ -15,7 +15,7 @@
 #include "driver/run.h"
 #include "driver/run_settings.h"
 #include "rinex/gnss_time.h"
-#include "tests/driver/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

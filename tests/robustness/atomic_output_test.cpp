@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "child_preparations.h"
 #include "packet_catalogue.h"
-#include "program_runner.h"
-#include "test_support.h"
+#include "tests/support/lines.h"
+#include "tests/support/program_runner.h"
+#include "tests/support/temp_dir.h"
 
 namespace robustness {
 namespace {

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "child_preparations.h"
 #include "packet_catalogue.h"
-#include "program_runner.h"
-#include "test_support.h"
+#include "tests/support/lines.h"
+#include "tests/support/program_runner.h"
+#include "tests/support/temp_dir.h"
 
 namespace robustness {
 namespace {
@@ -21,7 +23,6 @@ namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
 constexpr int kFailureStatus = 255;  // exit code -1 as a POSIX parent sees it
-constexpr std::size_t kBannerLines = 7;
 constexpr int kEpochs = 3;
 // Enough epochs for an observation file several times larger than the tiny file system.
 constexpr int kManyEpochs = 300;
@@ -72,9 +73,7 @@ class FailurePaths : public ::testing::Test {
         EXPECT_EQ(result.setup_error, "");
         EXPECT_EQ(result.exit_code, expected_exit_code);
         EXPECT_EQ(result.err, "");
-        Lines lines = split_lines(result.out);
-        lines.erase(lines.begin(),
-                    lines.begin() + static_cast<std::ptrdiff_t>(std::min(kBannerLines, lines.size())));
+        const Lines lines = lines_after_banner(result.out);
         EXPECT_EQ(split_lines(read_file(in() / "day.log")), lines);
         return lines;
     }

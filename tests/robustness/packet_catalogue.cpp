@@ -4,6 +4,7 @@
 
 #include <span>
 
+#include "tests/support/log_fixtures.h"
 #include "vxp/records/gnss_records.h"
 #include "vxp/records/sensor_records.h"
 
@@ -91,39 +92,20 @@ constexpr int kImuSamplesPerEpoch = 4;
 constexpr uint8_t kFilterVector05 = 0x05;
 
 GpsTimestamp timestamp(double time_of_week) {
-    return GpsTimestamp{time_of_week, kWeek, kAllValid};
+    return time_tag(time_of_week, kWeek, kAllValid);
 }
 
 RawObservation observation(uint8_t gnss_id, uint8_t satellite, uint8_t signal, double time_of_week) {
-    RawObservation o{};
-    o.time_of_week = time_of_week;
-    o.week_number = kWeek;
-    o.gnss_id = gnss_id;
-    o.satellite_id = satellite;
-    o.signal_id = signal;
-    o.signal_strength = 44.5f;
-    o.pseudorange = 21000000.0 + 1000.0 * satellite + time_of_week;
-    o.carrier_phase = 110000000.25 + 5000.0 * satellite;
-    o.doppler = -1200.5f + satellite;
-    o.valid_flags = kAllValid;
-    return o;
+    return make_observation(time_of_week, kWeek, gnss_id, satellite, signal,
+                            {.pseudorange = 21000000.0 + 1000.0 * satellite + time_of_week,
+                             .carrier_phase = 110000000.25 + 5000.0 * satellite,
+                             .doppler = -1200.5f + satellite,
+                             .signal_strength = 44.5f});
 }
 
 GpsEphemeris gps_ephemeris(uint8_t satellite, double time_of_week) {
-    GpsEphemeris e{};
-    e.time_of_week = time_of_week;
-    e.week_number = kWeek;
-    e.satellite_id = satellite;
-    e.iodc = 12;
-    e.iode = 12;
-    e.t_oc = kFirstEpoch;
-    e.t_oe = kFirstEpoch;
-    e.af0 = 1.0e-5;
-    e.a = 26560000.0;
-    e.eccentricity = 0.01;
-    e.inclination = 0.96;
+    GpsEphemeris e = plain_gps_ephemeris(satellite, time_of_week, kWeek);
     e.mean_anomaly = 1.5;
-    e.valid_flags = kAllValid;
     return e;
 }
 

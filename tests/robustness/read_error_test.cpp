@@ -8,8 +8,9 @@
 
 #include "failing_file.h"
 #include "packet_catalogue.h"
-#include "program_runner.h"
-#include "test_support.h"
+#include "tests/support/lines.h"
+#include "tests/support/program_runner.h"
+#include "tests/support/temp_dir.h"
 
 namespace robustness {
 namespace {
@@ -17,8 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-constexpr int kFailureStatus = 255;  // exit code -1 as a POSIX parent sees it
-constexpr std::size_t kBannerLines = 7;
+constexpr int kFailureStatus = 255;      // exit code -1 as a POSIX parent sees it
 constexpr int kEpochs = 20;              // about 14 KB of log
 constexpr std::size_t kFailFrom = 8192;  // two of the C library's 4 KiB reads succeed first
 
@@ -47,9 +47,7 @@ class ReadError : public ::testing::Test {
         }
         EXPECT_EQ(result.exit_code, expected_exit_code);
         EXPECT_EQ(result.err, "");
-        Lines lines = split_lines(result.out);
-        lines.erase(lines.begin(),
-                    lines.begin() + static_cast<std::ptrdiff_t>(std::min(kBannerLines, lines.size())));
+        const Lines lines = lines_after_banner(result.out);
         EXPECT_EQ(split_lines(read_file(dir / "in" / "day.log")), lines);
         return lines;
     }

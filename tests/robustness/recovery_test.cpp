@@ -9,7 +9,7 @@
 
 #include "damage.h"
 #include "packet_catalogue.h"
-#include "test_support.h"
+#include "tests/support/temp_dir.h"
 #include "vxp/packet.h"
 #include "vxp/records/sensor_records.h"
 

@@ -11,14 +11,13 @@
 
 #include "damage.h"
 #include "packet_catalogue.h"
-#include "test_support.h"
+#include "tests/support/temp_dir.h"
 #include "vxp/packet.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
-using robustness::write_file;
 
 constexpr uint8_t kChunkingDrained = 0x01;  // odd: drained after every chunk
 constexpr uint8_t kChunkingUpdated = 0x02;  // even: one update per chunk

@@ -37,7 +37,8 @@ TEST(CursorLookup, ExactAndInexactSemantics) {
     EXPECT_EQ(+out.x, 1.0f);
     EXPECT_TRUE(store->scaled_accel_at(99, out, false));
     EXPECT_EQ(+out.x, 3.0f);
-    EXPECT_EQ(store->sensor_cursors[0], 2u);
+    EXPECT_TRUE(store->scaled_accel_at(1, out, true));  // and back again from the last element
+    EXPECT_EQ(+out.x, 2.0f);
 }
 
 TEST(CursorLookup, BelowEveryIndex) {
@@ -80,8 +81,6 @@ TEST(CursorLookup, EachSequenceHasItsOwnCursor) {
     EXPECT_TRUE(store->scaled_accel_at(2, accel, true));
     EXPECT_TRUE(store->scaled_gyro_at(2, gyro, false));
     EXPECT_EQ(+gyro.x, 9.0f);
-    EXPECT_EQ(store->sensor_cursors[0], 2u);
-    EXPECT_EQ(store->sensor_cursors[1], 0u);
     FilterVector filter{};
     EXPECT_TRUE(store->filter_vector0C_at(7, filter, true));
     EXPECT_EQ(+filter.x, 12.0f);
@@ -89,6 +88,48 @@ TEST(CursorLookup, EachSequenceHasItsOwnCursor) {
     EXPECT_TRUE(store->gnss_record0A_at(4, 3, record, true));
     EXPECT_EQ(+record.f64_16, 3.0);
     EXPECT_FALSE(store->gnss_record0A_at(3, 3, record, false));
+
+    // Lookups in several sequences, interleaved in any order, give the answers each sequence gives
+    // on its own in a fresh store: no lookup moves another sequence's answers.
+    const auto fill = [](VxpDataStore& target) {
+        for (uint32_t t = 0; t < 40; t += 2)
+            target.scaled_accel.push_back({vector(static_cast<float>(t), 0, 0), t});
+        for (uint32_t t = 1; t < 40; t += 3)
+            target.scaled_gyro.push_back({vector(static_cast<float>(t), 0, 0), t});
+        for (uint32_t t = 5; t < 40; t += 5)
+            target.delta_theta.push_back({vector(static_cast<float>(t), 0, 0), t});
+    };
+    auto interleaved = make_store();
+    fill(*interleaved);
+    std::mt19937 random(11);
+    for (int i = 0; i < 400; ++i) {
+        const uint32_t t = random() % 45;
+        const bool exact = random() % 2 == 0;
+        auto fresh = make_store();
+        fill(*fresh);
+        SCOPED_TRACE(testing::Message() << "lookup " << i << " at " << t << (exact ? " exact" : ""));
+        switch (random() % 3) {
+            case 0: {
+                ScaledAccelVector got{}, want{};
+                ASSERT_EQ(interleaved->scaled_accel_at(t, got, exact),
+                          fresh->scaled_accel_at(t, want, exact));
+                EXPECT_EQ(+got.x, +want.x);
+                break;
+            }
+            case 1: {
+                ScaledGyroVector got{}, want{};
+                ASSERT_EQ(interleaved->scaled_gyro_at(t, got, exact), fresh->scaled_gyro_at(t, want, exact));
+                EXPECT_EQ(+got.x, +want.x);
+                break;
+            }
+            default: {
+                DeltaThetaVector got{}, want{};
+                ASSERT_EQ(interleaved->delta_theta_at(t, got, exact), fresh->delta_theta_at(t, want, exact));
+                EXPECT_EQ(+got.x, +want.x);
+                break;
+            }
+        }
+    }
 }
 
 TEST(CursorLookup, CursorBeyondAShorterSequenceIsBroughtBack) {
@@ -96,7 +137,7 @@ TEST(CursorLookup, CursorBeyondAShorterSequenceIsBroughtBack) {
     fill_accel(*store, {0, 1, 2, 3});
     ScaledAccelVector out{};
     EXPECT_TRUE(store->scaled_accel_at(3, out, true));
-    store->clear();  // keeps the cursor at 3
+    store->clear();  // the sequence shrinks under the walk's last position
     fill_accel(*store, {0});
     EXPECT_TRUE(store->scaled_accel_at(0, out, true));
     EXPECT_EQ(+out.x, 1.0f);

@@ -10,37 +10,31 @@
 #include <vector>
 
 #include "store/vxp_data_store.h"
+#include "tests/support/log_fixtures.h"
 #include "tools/log_writer/log_writer.h"
 
 namespace store_test {
 
-inline GpsTimestamp time_record(double time_of_week, uint16_t week = 2200, uint16_t valid_flags = 3) {
-    GpsTimestamp time{};
-    time.time_of_week = time_of_week;
-    time.week_number = week;
-    time.valid_flags = valid_flags;
-    return time;
+inline constexpr uint16_t kWeek = 2200;
+
+inline GpsTimestamp time_record(double time_of_week, uint16_t week = kWeek,
+                                uint16_t valid_flags = kTimeTagValid) {
+    return time_tag(time_of_week, week, valid_flags);
 }
 
 inline SensorVector vector(float x, float y, float z) {
     return SensorVector{x, y, z};
 }
 
+// A GPS L1 C/A observation.
 inline RawObservation observation(double time_of_week, uint8_t satellite, double pseudorange = 2.1e7) {
-    RawObservation o{};
-    o.time_of_week = time_of_week;
-    o.week_number = 2200;
-    o.gnss_id = 1;
-    o.satellite_id = satellite;
-    o.signal_id = 1;
-    o.pseudorange = pseudorange;
-    return o;
+    return make_observation(time_of_week, kWeek, 1, satellite, 1, {.pseudorange = pseudorange});
 }
 
 inline GpsEphemeris ephemeris(uint8_t satellite, double time_of_week, double t_oc = 7200.0) {
     GpsEphemeris e{};
     e.time_of_week = time_of_week;
-    e.week_number = 2200;
+    e.week_number = kWeek;
     e.satellite_id = satellite;
     e.t_oc = t_oc;
     e.eccentricity = 0.01;
@@ -50,7 +44,7 @@ inline GpsEphemeris ephemeris(uint8_t satellite, double time_of_week, double t_o
 inline GlonassEphemeris glonass_ephemeris(uint8_t slot, double time_of_week) {
     GlonassEphemeris e{};
     e.time_of_week = time_of_week;
-    e.week_number = 2200;
+    e.week_number = kWeek;
     e.satellite_id = slot;
     e.frequency_number = -7;
     e.x = 1.0e7;

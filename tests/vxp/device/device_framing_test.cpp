@@ -227,10 +227,9 @@ TEST_F(DeviceFraming, ClosedDeviceRefusesEverything) {
 
 TEST(DeviceInit, FailsForAPortThatCannotBeOpened) {
     vxp_device device{};
-    device.state = 1;
     EXPECT_EQ(vxp_device_init_path("/nonexistent/tty", 115200, &device, 100), 1);
-    EXPECT_EQ(device.state, 0);
     EXPECT_EQ(vxp_device_step(&device), 1);
+    EXPECT_EQ(vxp_device_poll(&device), 1);
     EXPECT_EQ(vxp_device_init_path("/nonexistent/tty", 115200, nullptr, 100), 1);
 }
 

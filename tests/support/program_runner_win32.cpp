@@ -1,10 +1,9 @@
 // Runs the built kelvartix.exe (path given by the build) with CreateProcessW, its standard output
-// and error sent to files; the Windows side of cli_runner.h.
-#include <gtest/gtest.h>
+// and error sent to files; the Windows side of program_runner.h.
 #include <windows.h>
 
-#include "cli_runner.h"
-#include "temp_dir.h"
+#include "tests/support/program_runner.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -41,8 +40,13 @@ std::string without_carriage_returns(std::string text) {
 
 }  // namespace
 
-CliResult run_kelvartix(const std::filesystem::path& working_directory,
-                        const std::vector<std::string>& arguments) {
+ProgramRun run_kelvartix(const std::filesystem::path& working_directory,
+                         const std::vector<std::string>& arguments, const ChildPreparation& prepare) {
+    ProgramRun result;
+    if (prepare) {
+        result.setup_error = "a child preparation needs fork, which Windows lacks";
+        return result;
+    }
     TempDir capture;
     // The test runs in the build folder; the program's path is made absolute there, before the
     // child starts in a folder that may lie on another drive.
@@ -52,7 +56,6 @@ CliResult run_kelvartix(const std::filesystem::path& working_directory,
         command_line +=
             L" " + quoted(std::filesystem::path(std::u8string(argument.begin(), argument.end())).wstring());
 
-    CliResult result;
     HANDLE out = inheritable_file(capture / "stdout");
     HANDLE err = inheritable_file(capture / "stderr");
     STARTUPINFOW startup{};
@@ -70,7 +73,7 @@ CliResult run_kelvartix(const std::filesystem::path& working_directory,
     if (err != INVALID_HANDLE_VALUE)
         CloseHandle(err);
     if (!started) {
-        ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
+        result.setup_error = "CreateProcessW failed: " + std::to_string(GetLastError());
         return result;
     }
     WaitForSingleObject(process.hProcess, INFINITE);

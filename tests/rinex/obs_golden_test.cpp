@@ -47,7 +47,7 @@ const std::string kFirstObs =
 
 class ObservationFile : public testing::Test {
   protected:
-    ScratchDirectory scratch;
+    WorkingDirectory scratch;
     TestLog log;
     VxpDataStore store;
 };

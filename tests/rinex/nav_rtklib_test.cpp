@@ -10,7 +10,7 @@
 
 #include "nav_test_support.h"
 #include "rinex/nav_writer.h"
-#include "tests/captured_messages.h"
+#include "tests/support/captured_messages.h"
 
 namespace {
 
@@ -105,12 +105,12 @@ TEST(RtklibReadsTheFile, SameEphemerisValuesForEverySystem) {
 
     const std::string command =
         std::string("convbin -r rinex -v 3.04 -n reread.rnx ") + kNavName0 + " > convbin.out 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << read_text("convbin.out");
+    ASSERT_EQ(std::system(command.c_str()), 0) << read_file("convbin.out");
 
     const std::vector<ParsedRecord> ours = parse_navigation_file(kNavName0);
     const std::vector<ParsedRecord> theirs = parse_navigation_file("reread.rnx");
     ASSERT_EQ(ours.size(), 5u);
-    ASSERT_EQ(theirs.size(), ours.size()) << read_text("reread.rnx");
+    ASSERT_EQ(theirs.size(), ours.size()) << read_file("reread.rnx");
     for (std::size_t r = 0; r < ours.size(); ++r) {
         const ParsedRecord& a = ours[r];
         const ParsedRecord& b = theirs[r];

@@ -1,19 +1,22 @@
-// A fresh, empty directory for one test, removed with everything in it when the test ends.
+// A fresh, empty directory for one test, removed with everything in it when the test ends, and
+// whole-file access.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 class TempDir {
   public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvartix-driver-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "kelvartix-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             ADD_FAILURE() << "cannot create a temporary directory";
         }
@@ -48,6 +51,20 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+// A TempDir that is the working directory while it lives (the writers create their files in the
+// working directory); the one before is restored at the end.
+class WorkingDirectory : public TempDir {
+  public:
+    WorkingDirectory() : previous_(std::filesystem::current_path()) { std::filesystem::current_path(path()); }
+    ~WorkingDirectory() {
+        std::error_code ignored;
+        std::filesystem::current_path(previous_, ignored);
+    }
+
+  private:
+    std::filesystem::path previous_;
+};
+
 inline std::string read_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -56,4 +73,9 @@ inline std::string read_file(const std::filesystem::path& path) {
 inline void write_file(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+inline void write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }

@@ -100,7 +100,7 @@ ParsedRinex parse_rinex(const std::vector<std::string>& lines) {
 TEST(RtklibReadsTheObservationFile, TypesSatellitesAndValues) {
     if (!convbin_available())
         GTEST_SKIP() << "RTKLIB convbin not installed";
-    ScratchDirectory scratch;
+    WorkingDirectory scratch;
     TestLog log;
     // GPS L2 before L1; G08 carries only L5; Galileo with five signals (fifteen types, so the
     // last ones stand on a continuation line); satellites lacking signals in the second epoch.

@@ -12,7 +12,7 @@
 #include "nav_test_support.h"
 #include "rinex/nav_records.h"
 #include "rinex/nav_writer.h"
-#include "tests/captured_messages.h"
+#include "tests/support/captured_messages.h"
 
 namespace {
 

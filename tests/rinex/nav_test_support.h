@@ -1,6 +1,6 @@
 // Helpers of the navigation writer tests: realistic ephemerides (values of a real 2018 broadcast
 // set, in the units the device records), small logs built packet by packet and loaded through the
-// store, a scratch working directory and a fixed creation date.
+// store, a working directory of the test's own and a fixed creation date.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,6 +17,9 @@
 
 #include "rinex/gnss_time.h"
 #include "store/vxp_data_store.h"
+#include "tests/support/lines.h"
+#include "tests/support/log_fixtures.h"
+#include "tests/support/temp_dir.h"
 #include "tools/log_writer/log_writer.h"
 #include "vxp/records/gnss_records.h"
 
@@ -161,15 +164,7 @@ inline const std::vector<std::string> kR05Lines = {
 };
 
 inline RawObservation observation(double time_of_week, uint16_t week = kWeek) {
-    RawObservation o{};
-    o.time_of_week = time_of_week;
-    o.week_number = week;
-    o.gnss_id = 0;
-    o.satellite_id = 1;
-    o.signal_id = 0;
-    o.pseudorange = 2.2e7;
-    o.valid_flags = 0xFFFF;
-    return o;
+    return make_observation(time_of_week, week, 0, 1, 0, {.pseudorange = 2.2e7});
 }
 
 // A log of one receiver built packet by packet: one raw observation first (it dates the file
@@ -198,9 +193,8 @@ class NavLog {
     // Writes the log into the current directory and loads it into a new store.
     std::unique_ptr<VxpDataStore> load() {
         const std::string path = "nav_test_input.bin";
-        EXPECT_TRUE(writer_.write_file(path));
         auto store = std::make_unique<VxpDataStore>();
-        EXPECT_TRUE(store->load_file(path.c_str()));
+        EXPECT_TRUE(load_log(writer_, *store, path));
         std::filesystem::remove(path);
         return store;
     }
@@ -208,9 +202,7 @@ class NavLog {
   private:
     template <class Record>
     NavLog& add(uint8_t descriptor, const Record& record, VxpLogWriter::Encoder encode) {
-        writer_.begin(set_);
-        EXPECT_TRUE(writer_.field(descriptor, record, encode));
-        writer_.finish();
+        EXPECT_TRUE(add_packet(writer_, set_, descriptor, record, encode));
         return *this;
     }
 
@@ -218,54 +210,12 @@ class NavLog {
     VxpLogWriter writer_;
 };
 
-// Runs a test inside a scratch directory of its own (the writer creates its file in the current
+// Runs a test inside a working directory of its own (the writer creates its file in the current
 // directory) with the fixed creation date; restores both afterwards.
-class ScratchDirectory {
+class ScratchDirectory : public WorkingDirectory {
   public:
-    ScratchDirectory() : previous_(std::filesystem::current_path()) {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        path_ =
-            std::filesystem::temp_directory_path() / ("rinex_nav_" + std::string(info->test_suite_name()) +
-                                                      "_" + info->name() + "_" + std::to_string(getpid()));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-        std::filesystem::current_path(path_);
-        set_creation_time_source(fixed_creation_time);
-    }
-    ~ScratchDirectory() {
-        set_creation_time_source(nullptr);
-        std::error_code ignored;
-        std::filesystem::current_path(previous_, ignored);
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path previous_;
-    std::filesystem::path path_;
+    ScratchDirectory() { set_creation_time_source(fixed_creation_time); }
+    ~ScratchDirectory() { set_creation_time_source(nullptr); }
 };
-
-inline std::string read_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The lines of a file; a file whose last line has no line feed fails the test.
-inline std::vector<std::string> read_lines(const std::string& path) {
-    const std::string text = read_text(path);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            ADD_FAILURE() << path << ": last line has no line feed";
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
 
 }  // namespace nav_test

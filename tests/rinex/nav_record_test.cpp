@@ -1,6 +1,5 @@
 // GPS, Galileo and GLONASS records as they reach the file: every line compared whole.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -19,22 +18,13 @@ using nav_test::gps_g01;
 
 // The lines a record text becomes in the file (cut into 80-column lines by the line writer).
 std::vector<std::string> file_lines(const std::string& record_text) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("nav_record_" + std::to_string(getpid()) + ".rnx"))
-            .string();
+    TempDir dir;
+    const std::string path = (dir / "record.rnx").string();
     OutputFile file;
     EXPECT_TRUE(file.open(path));
     EXPECT_TRUE(write_rinex_line(file, record_text, true));
     EXPECT_TRUE(file.close());
-    const std::string text = nav_test::read_text(path);
-    std::filesystem::remove(path);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    EXPECT_EQ(start, text.size()) << "text after the last line feed";
-    return lines;
+    return read_lines(path);
 }
 
 std::string epoch_of(const std::vector<std::string>& lines) {

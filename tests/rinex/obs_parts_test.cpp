@@ -80,7 +80,7 @@ TEST(CollectGlonassSlots, FirstRecordOfEachOccupiedSlotInSlotOrder) {
 
 class ObservationWriter : public testing::Test {
   protected:
-    ScratchDirectory scratch;
+    WorkingDirectory scratch;
     VxpDataStore store;
 
     void one_epoch(int receiver) {

@@ -1,0 +1,25 @@
+// Preparations of the program's child process for the failure-path tests (run_kelvartix's
+// ChildPreparation), and a check of what another user may reach.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+namespace robustness {
+
+// Removes the (empty) working directory while the child stands in it: nothing can be created there,
+// whoever the user is.
+std::string remove_working_directory();
+// Becomes the unprivileged user "nobody" when running as root, so that permissions apply.
+std::string drop_privileges();
+// Mounts a tmpfs of `bytes` at `target` (read-only when asked) in a mount namespace of the child's
+// own, which disappears with the child; changes into the working directory again so that it lies
+// on the new mount when that is the target.
+std::string mount_tiny_tmpfs(const std::filesystem::path& target, std::size_t bytes, bool read_only = false);
+
+// Whether a user other than the owner can reach `path` (every directory on the way searchable by
+// others) and, for a file, read and execute it.
+bool reachable_by_others(const std::filesystem::path& path);
+
+}  // namespace robustness
