@@ -243,6 +243,13 @@ ObservationFile read_observation_file(const fs::path& file) {
     return parsed;
 }
 
+// Header lines but the one with the time of the run: the two runs compared may fall in different
+// seconds.
+Lines without_run_date(Lines lines) {
+    std::erase_if(lines, [](const std::string& line) { return label_of(line) == "PGM / RUN BY / DATE"; });
+    return lines;
+}
+
 // IMR records: 32 bytes each after a 512-byte header, the GPS time of week first.
 constexpr std::size_t kImrHeaderSize = 512;
 constexpr std::size_t kImrRecordSize = 32;
@@ -280,7 +287,7 @@ TEST_F(Options, IntervalStartAndEndOnTheSampleKeepTheEpochsAndRecordsOfTheWindow
             if (label_of(line) == "TIME OF FIRST OBS")
                 line = record("  2024     3     5    12     1    0.0000000     GPS", "TIME OF FIRST OBS");
         }
-        EXPECT_EQ(thinned.header, header);
+        EXPECT_EQ(without_run_date(thinned.header), without_run_date(header));
         // Every kept epoch as the whole file has it, receiver 2's new-site event included.
         ASSERT_EQ(thinned.times, kept_times);
         for (std::size_t i = 0; i < kept_times.size(); ++i) {
@@ -291,8 +298,8 @@ TEST_F(Options, IntervalStartAndEndOnTheSampleKeepTheEpochsAndRecordsOfTheWindow
         }
     }
     // The navigation files keep every record; only their names follow the first kept epoch.
-    EXPECT_EQ(read_file(window / "QRV_00USA_R_20240651201_00U_MN.rnx"),
-              read_file(dir / "QRV_00USA_R_20240651200_00U_MN.rnx"));
+    EXPECT_EQ(without_run_date(read_lines(window / "QRV_00USA_R_20240651201_00U_MN.rnx")),
+              without_run_date(read_lines(dir / "QRV_00USA_R_20240651200_00U_MN.rnx")));
     // The IMR file: the same header, the records from 12:00:45 to 12:03:30 (time of week 216045 to
     // 216210), not thinned.
     const std::string all_imr = read_file(dir / "sample.imr");
