@@ -6,7 +6,9 @@
 #include <optional>
 #include <string>
 
-inline constexpr double SECONDS_PER_WEEK = 604800.0;
+#include "store/gps_time_window.h"
+
+inline constexpr double SECONDS_PER_WEEK = kSecondsPerGpsWeek;
 
 struct CalendarTime {
     int32_t day;          // 1-31

@@ -78,7 +78,7 @@ std::string antenna_delta_record(const ObsHeaderValues& values) {
 int32_t find_base_station_record(double time_of_week, uint32_t week_number, int32_t start_index,
                                  const VxpDataStore& store) {
     const Sequence<BaseStationInfo>& sites = store.base_station_records();
-    const double epoch_time = time_of_week + static_cast<double>(week_number) * SECONDS_PER_WEEK;
+    const double epoch_time = gps_seconds(time_of_week, week_number);
     int32_t index = start_index;
     for (;;) {
         const int64_t next = static_cast<int64_t>(index) + 1;
@@ -86,7 +86,7 @@ int32_t find_base_station_record(double time_of_week, uint32_t week_number, int3
             return index;
         const BaseStationInfo& site = sites[static_cast<std::size_t>(next)];
         // A later record, or one without a usable time (NaN), ends the run.
-        if (!(site.time_of_week + static_cast<double>(site.week_number) * SECONDS_PER_WEEK <= epoch_time))
+        if (!(gps_seconds(site.time_of_week, site.week_number) <= epoch_time))
             return index;
         index = static_cast<int32_t>(next);
     }
