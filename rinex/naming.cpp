@@ -18,8 +18,6 @@ constexpr const char* kNavigationType = "MN";
 constexpr const char* kObservationType = "MO";
 constexpr const char* kExtension = ".rnx";
 
-// Interval kept when no two epochs give a positive difference (a single epoch).
-constexpr double kNoInterval = 100000.0;
 // The frequency field holds a two-digit count; a rate it cannot express is "unspecified".
 constexpr int kLargestCount = 99;
 constexpr const char* kUnspecifiedFrequency = "00U_";
@@ -45,29 +43,6 @@ int truncated_count(double value) {
     return static_cast<int>(std::min(allowed, kLargestFrequency));
 }
 
-// Smallest positive difference between the times of week of consecutive kept epochs, from the
-// first one on.
-double smallest_interval(const Sequence<RawEpoch>& epochs, const RawEpoch& first,
-                         const EpochSelection& selection) {
-    double smallest = kNoInterval;
-    double previous = first[0].time_of_week;
-    bool after_first = false;
-    for (const RawEpoch& epoch : epochs) {
-        if (!after_first) {
-            after_first = &epoch == &first;
-            continue;
-        }
-        if (epoch.empty() || !selection.keeps(epoch))
-            continue;
-        const double current = epoch[0].time_of_week;
-        const double difference = current - previous;
-        if (difference > 0 && difference < smallest)
-            smallest = difference;
-        previous = current;
-    }
-    return smallest;
-}
-
 // Observations per second below one second ("10H_"), else the interval in seconds ("30S_"); a
 // single epoch, an interval of 100 s or more, or 100 and more per second: "00U_".
 std::string frequency_field(double interval) {
@@ -89,16 +64,19 @@ std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, con
                                  const EpochSelection& selection) {
     if (!valid_receiver(receiver_index))
         return {};
-    const Sequence<RawEpoch>& epochs = store.receiver_raw_epochs(receiver_index);
-    const RawEpoch* const first_epoch = first_kept_epoch(epochs, selection);
-    if (first_epoch == nullptr || first_epoch->empty())
-        return {};
+    EpochTally tally(selection);
+    for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index))
+        tally.add(epoch.data(), epoch.size());
+    return make_rinex_file_name(is_navigation, receiver_index, tally);
+}
 
+std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const EpochTally& tally) {
+    if (!valid_receiver(receiver_index) || !tally.has_kept_epoch() || !tally.first_is_dated())
+        return {};
     std::string name = rinex_station_name(receiver_index);
     name += '_';
     name += receiver_index == kFixedSiteReceiver ? kFixedSiteSource : kReceiverSource;
-
-    const RawObservation& first = (*first_epoch)[0];
+    const RawObservation& first = tally.first();
     const CalendarTime start = gps_to_calendar(first.time_of_week, first.week_number);
     RinexNumberText number;
     name += number.integer_field(start.year, kYearWidth);
@@ -107,9 +85,8 @@ std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, con
     name += number.integer(start.minute, 2);
     name += '_';
     name += kFilePeriod;
-
     if (!is_navigation)
-        name += frequency_field(smallest_interval(epochs, *first_epoch, selection));
+        name += frequency_field(tally.smallest_interval());
     name += is_navigation ? kNavigationType : kObservationType;
     name += kExtension;
     return name;
