@@ -60,10 +60,12 @@ ImrRecord make_record(double time, const SensorVector& angular, const SensorVect
     return record;
 }
 
+}  // namespace
+
 // The records go out in blocks, not one write per 32 bytes.
-class RecordBlocks {
+class ImrFileStream::Records {
   public:
-    explicit RecordBlocks(OutputFile& file) : file_(file) { records_.reserve(kRecordsPerBlock); }
+    explicit Records(OutputFile& file) : file_(file) { records_.reserve(kRecordsPerBlock); }
 
     bool add(const ImrRecord& record) {
         records_.push_back(record);
@@ -81,49 +83,76 @@ class RecordBlocks {
     std::vector<ImrRecord> records_;
 };
 
-}  // namespace
+ImrFileStream::ImrFileStream(const ImrFileSettings& settings, bool delta_mode, double rate_hz,
+                             const WriterContext& context)
+    : settings_(settings), delta_mode_(delta_mode), rate_hz_(rate_hz), context_(context) {}
 
-WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& settings,
-                             const WriterContext& context) {
-    const std::string& file_name = settings.file_name;
+ImrFileStream::~ImrFileStream() = default;
+
+bool ImrFileStream::begin() {
+    file_ = std::make_unique<OutputFile>();
+    if (!file_->open(settings_.file_name))
+        return false;
+    records_ = std::make_unique<Records>(*file_);
+    context_.messages.write("Writing inertial data to IMR file... ");
+    const ImrHeader header = make_header(delta_mode_, rate_hz_, settings_);
+    ok_ = file_->write(&header, sizeof header);
+    return ok_;
+}
+
+bool ImrFileStream::add(const GpsTimestamp& tag, const SensorVector* delta_theta, const SensorVector* delta_velocity,
+                        const SensorVector* scaled_gyro, const SensorVector* scaled_accel) {
+    if (!ok_)
+        return false;
+    const SensorVector* const angular = delta_mode_ ? delta_theta : scaled_gyro;
+    const SensorVector* const linear = delta_mode_ ? delta_velocity : scaled_accel;
+    if (angular == nullptr || linear == nullptr ||
+        !settings_.window.contains(gps_seconds(tag.time_of_week, tag.week_number)))
+        return true;
+    ok_ = records_->add(make_record(tag.time_of_week, *angular, *linear, settings_));
+    return ok_;
+}
+
+WriterOutcome ImrFileStream::finish() {
+    if (file_ == nullptr)
+        return {};
+    if (records_ != nullptr)
+        records_->flush();
+    if (!file_->close()) {
+        // A progress line begun ends, so the run's error message starts on a line of its own.
+        if (records_ != nullptr)
+            context_.messages.write("\n");
+        return file_->failure();
+    }
+    context_.messages.line("done.");
+    WriterOutcome outcome;
+    outcome.file_name = settings_.file_name;
+    return outcome;
+}
+
+WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& settings, const WriterContext& context) {
     // Delta mode needs both increment kinds; otherwise the file carries the scaled rates.
     const bool delta_mode = !store.delta_theta_records().empty() && !store.delta_velocity_records().empty();
-    using Lookup = bool (VxpDataStore::*)(uint32_t, SensorVector&, bool);
-    const Lookup angular_at = delta_mode ? &VxpDataStore::delta_theta_at : &VxpDataStore::scaled_gyro_at;
-    const Lookup linear_at = delta_mode ? &VxpDataStore::delta_velocity_at : &VxpDataStore::scaled_accel_at;
-    const ImrHeader header = make_header(delta_mode, data_rate(store), settings);
-
-    OutputFile file;
-    if (!file.open(file_name))
-        return file.failure();
-    RecordBlocks output(file);
-
-    context.messages.write("Writing inertial data to IMR file... ");
-
-    bool ok = file.write(&header, sizeof header);
-    const uint32_t count = store.imu_time_count();
-    for (uint32_t i = 0; ok && i < count; ++i) {
-        GpsTimestamp tag{};
-        if (!store.imu_time_at(i, tag))
-            break;
-        if (!settings.window.contains(gps_seconds(tag.time_of_week, tag.week_number)))
-            continue;
-        SensorVector angular{};
-        SensorVector linear{};
-        const bool has_angular = (store.*angular_at)(i, angular, true);
-        const bool has_linear = (store.*linear_at)(i, linear, true);
-        if (has_angular && has_linear)
-            ok = output.add(make_record(tag.time_of_week, angular, linear, settings));
+    ImrFileStream file(settings, delta_mode, data_rate(store), context);
+    if (file.begin()) {
+        const uint32_t count = store.imu_time_count();
+        for (uint32_t i = 0; i < count; ++i) {
+            GpsTimestamp tag{};
+            if (!store.imu_time_at(i, tag))
+                break;
+            SensorVector theta{};
+            SensorVector velocity{};
+            SensorVector gyro{};
+            SensorVector accel{};
+            const bool ok =
+                delta_mode ? file.add(tag, store.delta_theta_at(i, theta, true) ? &theta : nullptr,
+                                      store.delta_velocity_at(i, velocity, true) ? &velocity : nullptr, nullptr,
+                                      nullptr)
+                           : file.add(tag, nullptr, nullptr, store.scaled_gyro_at(i, gyro, true) ? &gyro : nullptr,
+                                      store.scaled_accel_at(i, accel, true) ? &accel : nullptr);
+            if (!ok)
+                break;
+        }
     }
-
-    output.flush();
-    if (!file.close()) {
-        // End the progress line so the run's error message starts on a line of its own.
-        context.messages.write("\n");
-        return file.failure();
-    }
-    context.messages.line("done.");
-    WriterOutcome outcome;
-    outcome.file_name = file_name;
-    return outcome;
+    return file.finish();
 }
