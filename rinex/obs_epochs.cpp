@@ -22,9 +22,11 @@ constexpr std::size_t kObservationsPerSignal = 3;
 constexpr int kStrengthStep = 6;
 constexpr int kWeakestDigit = 1;
 constexpr int kStrongestDigit = 9;
-// Epoch line: "> yyyy mm dd hh mm s.sssssss", epoch flag in column 32, satellite count after it.
+// Epoch line: "> yyyy mm dd hh mm", the seconds right-aligned in F11.7 (columns 19-29), epoch flag
+// in column 32, satellite count after it.
 constexpr int32_t kEpochFlagColumn = 32;
 constexpr const char* kEpochFlagOk = "0";
+constexpr int kEpochSecondWidth = 11;
 constexpr int kEpochSecondDecimals = 7;
 constexpr int kCountWidth = 3;  // I3 in columns 33-35, after the flag
 // New-site event: flag 3 in column 32, the number of header lines that follow in column 35.
@@ -125,8 +127,7 @@ class EpochWriter {
             text_.push_back(' ');
             text_.append(number_.integer(part, 2));
         }
-        text_.push_back(' ');
-        text_.append(number_.fixed(t.second, kEpochSecondDecimals));
+        text_.append(number_.fixed_field(t.second, kEpochSecondWidth, kEpochSecondDecimals));
         line_.clear();
         line_.place(text_, 1);
         // The flag, then the count right-aligned in columns 33-35: "0  5", "0 27", "0105".
