@@ -203,15 +203,6 @@ class EpochWriter {
     std::string text_;  // the epoch line's date, or a data line's satellite
 };
 
-bool differs(double a, double b) {
-    return !(a == b);
-}  // a NaN differs from everything
-
-bool new_site(const BaseStationInfo& old_site, const BaseStationInfo& new_site) {
-    return old_site.station_id != new_site.station_id || differs(old_site.ecef_x, new_site.ecef_x) ||
-           differs(old_site.ecef_y, new_site.ecef_y) || differs(old_site.ecef_z, new_site.ecef_z);
-}
-
 // Sort key of an observation: constellation, satellite, signal; with its arrival position below
 // them, equal keys keep their arrival order.
 uint64_t sort_key(const RawObservation& o, std::size_t position) {
@@ -303,7 +294,7 @@ bool write_observation_epochs(OutputFile& out, int32_t receiver_index, const Vxp
                 const BaseStationInfo& old_site = sites[static_cast<std::size_t>(site_in_force)];
                 const BaseStationInfo& found_site = sites[static_cast<std::size_t>(found)];
                 site_in_force = found;
-                if (new_site(old_site, found_site) &&
+                if (site_changes(old_site, found_site) &&
                     !writer.write_event(with_base_station(header_values, found_site)))
                     return false;
             }

@@ -238,9 +238,9 @@ TEST_F(ObservationFile, ZeroAndUnwritableValuesLeaveTheirFieldsBlank) {
 }
 
 // The fixed site: header lines from the base-station record in force at the first epoch, and a
-// new-site event whenever the latest record at or before an epoch changes station or position,
-// the last change included, though no record follows it. Antenna heights of 10 m and more and
-// of -1 m and less stay in their fields.
+// new-site event whenever the latest record at or before an epoch changes station, position or
+// antenna height, the last change included, though no record follows it. Antenna heights of 10 m
+// and more and of -1 m and less stay in their fields.
 TEST_F(ObservationFile, FixedSiteWithBaseStationRecordsAndSiteChanges) {
     log.site(make_site(100, kWeek, 7, 4000000.1234, -1000000.5, 4800000.25, 12.3456f));
     log.site(make_site(200, kWeek, 8, 4000100.5, -1000100.25, 4800100.75, 2.25f));
