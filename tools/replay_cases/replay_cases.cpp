@@ -4,6 +4,7 @@
 //
 //     replay_cases <corpus folder> [case ...]      (no case: all of them)
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
@@ -196,6 +197,34 @@ void antenna_height_change(CraftedLog& log) {
     fixed_site_log(log, records, 5, 10.0);
 }
 
+// Time of week of a whole millisecond as the device writes it: the nearest double to the decimal
+// value (216000.601 is 216000.60099999999).
+double whole_milliseconds(int64_t milliseconds) {
+    return static_cast<double>(milliseconds) / 1000.0;
+}
+
+// Receiver 0 at 5 Hz for two seconds from noon, and 1 kHz inertial samples in bursts around
+// 12:00:00.4 and 12:00:01.6, the edges of the window the case cuts. Each sample's time is its own
+// sensor time field; its gyro x counts the milliseconds after noon.
+void five_hertz_one_kilohertz(CraftedLog& log) {
+    const int64_t noon = static_cast<int64_t>(kTuesdayNoon) * 1000;
+    for (int64_t ms = 0; ms <= 2000; ms += 200)
+        log.epoch(0, whole_milliseconds(noon + ms), kWeek, {{kGps, 3, kGpsL1C}, {kGps, 17, kGpsL1C}});
+    for (int64_t burst : {400, 1600}) {
+        for (int64_t ms = burst - 10; ms <= burst + 10; ++ms) {
+            const GpsTimestamp time{whole_milliseconds(noon + ms), kWeek, kValid};
+            const SensorVector gyro{0.001f * static_cast<float>(ms), -0.5f, 0.0625f};
+            const SensorVector accel{0.01f, -0.02f, -1.0f};
+            VxpLogWriter& w = log.writer();
+            w.begin(VXP_SET_SENSOR);
+            w.field(VXP_SENSOR_FIELD_TIME, time, vxp_decode_gps_timestamp);
+            w.field(VXP_SENSOR_FIELD_SCALED_GYRO, gyro, vxp_decode_sensor_vector);
+            w.field(VXP_SENSOR_FIELD_SCALED_ACCEL, accel, vxp_decode_sensor_vector);
+            w.finish();
+        }
+    }
+}
+
 // Ephemerides and observations of the highest satellite numbers, GPS 32 and Galileo 36, beside
 // GPS 1 and Galileo 1.
 void g32_e36(CraftedLog& log) {
@@ -298,6 +327,7 @@ constexpr Case kCases[] = {
     {"glonass_times", glonass_times},
     {"mixed_inertial_tags", mixed_inertial_tags},
     {"antenna_height_change", antenna_height_change},
+    {"window_edges", five_hertz_one_kilohertz},
 };
 
 bool wanted(const char* name, int argc, char** argv) {
