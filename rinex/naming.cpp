@@ -6,6 +6,7 @@
 
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
+#include "store/gps_time_window.h"
 #include "store/vxp_data_store.h"
 
 namespace {
