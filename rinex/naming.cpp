@@ -74,7 +74,7 @@ double smallest_interval(const Sequence<RawEpoch>& epochs, const RawEpoch& first
 // tolerance of GPS times; intervals of whole milliseconds that no count names (0.3 s, 1.5 s) lie
 // at least ten microseconds from every count's.
 std::string frequency_field(double interval) {
-    const bool period = interval >= 1.0;
+    const bool period = interval >= 1.0 - kGpsTimeTolerance;  // 1 s held as 0.99999999999 too
     for (const RateUnit& unit :
          period ? std::span<const RateUnit>(kPeriodUnits) : std::span<const RateUnit>(kRateUnits)) {
         const double count = std::round(period ? interval / unit.size : 1.0 / (interval * unit.size));
