@@ -7,6 +7,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -37,7 +38,7 @@ class EpochTally {
     // The smallest positive difference between the times of week of consecutive kept epochs;
     // kNoInterval when there is none.
     double smallest_interval() const { return smallest_interval_; }
-    static constexpr double kNoInterval = 100000.0;
+    static constexpr double kNoInterval = std::numeric_limits<double>::infinity();
 
     // The signals of the kept observations (constellation 0 left out), with the observation counts
     // that say what leaving out a constellation or a signal costs.

@@ -1,10 +1,12 @@
 #include "rinex/naming.h"
 
-#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <span>
 
 #include "rinex/gnss_time.h"
 #include "rinex/line.h"
+#include "store/gps_time_window.h"
 #include "store/vxp_data_store.h"
 
 namespace {
@@ -18,40 +20,48 @@ constexpr const char* kNavigationType = "MN";
 constexpr const char* kObservationType = "MO";
 constexpr const char* kExtension = ".rnx";
 
-// The frequency field holds a two-digit count; a rate it cannot express is "unspecified".
-constexpr int kLargestCount = 99;
-constexpr const char* kUnspecifiedFrequency = "00U_";
+// The frequency field: a two-digit count and a unit letter, or "00U" (unspecified) when no unit
+// expresses the rate exactly in two digits.
+constexpr double kLargestCount = 99.0;
 constexpr int kCountDigits = 2;
-constexpr const char* kPerSecond = "H_";
-constexpr const char* kSeconds = "S_";
-// Start time: year (I4), day of year (three digits), hour and minute (two digits each).
+constexpr const char* kUnspecifiedFrequency = "00U_";
+// Time stamp: year (I4), day of year (three digits), hour and minute (two digits each).
 constexpr int kYearWidth = 4;
 constexpr int kDayOfYearDigits = 3;
-// Epoch times are binary fractions of decimal intervals (0.2 s is 0.2000000000000028 between
-// 100.0 and 100.2), so a quotient that should be whole can land just below it. Truncation is
-// applied after this relative allowance: 4.99999999999993 counts as 5, 6.67 stays 6.
-constexpr double kTruncationAllowance = 1e-6;
-// Keeps the integer conversion defined for absurdly small intervals of damaged logs.
-constexpr double kLargestFrequency = 1e9;
+
+// A unit of the frequency field: periods in seconds, minutes, hours or days from one second on;
+// below it, rates in hertz or hundreds of hertz. Each list runs from the coarsest unit, so a rate
+// that two units express takes the shorter count (60 s is "01M", 100 Hz "01C").
+struct RateUnit {
+    double size;  // seconds per unit of a period, hertz per unit of a rate
+    char letter;
+};
+constexpr RateUnit kPeriodUnits[] = {{86400.0, 'D'}, {3600.0, 'H'}, {60.0, 'M'}, {1.0, 'S'}};
+constexpr RateUnit kRateUnits[] = {{100.0, 'C'}, {1.0, 'Z'}};
 
 bool valid_receiver(int32_t receiver_index) {
     return receiver_index >= 0 && receiver_index < kReceiverCount;
 }
 
-int truncated_count(double value) {
-    const double allowed = value * (1.0 + kTruncationAllowance);
-    return static_cast<int>(std::min(allowed, kLargestFrequency));
-}
-
-// Observations per second below one second ("10H_"), else the interval in seconds ("30S_"); a
-// single epoch, an interval of 100 s or more, or 100 and more per second: "00U_".
+// "30S_", "05M_", "10Z_", "01C_": the coarsest unit of which the rate is a whole count from 1 to
+// 99; "00U_" when there is none. Epoch intervals are differences of binary fractions
+// (100.2 - 100.0 is 0.2000000000000028 s), so the count's own interval need only match within the
+// tolerance of GPS times; intervals of whole milliseconds that no count names (0.3 s, 1.5 s) lie
+// at least ten microseconds from every count's.
 std::string frequency_field(double interval) {
-    const bool per_second = interval < 1.0;
-    const int count = truncated_count(per_second ? 1.0 / interval : interval);
-    if (count > kLargestCount)
-        return kUnspecifiedFrequency;
-    RinexNumberText number;
-    return std::string(number.integer(count, kCountDigits)) + (per_second ? kPerSecond : kSeconds);
+    const bool period = interval >= 1.0 - kGpsTimeTolerance;  // 1 s held as 0.99999999999 too
+    for (const RateUnit& unit :
+         period ? std::span<const RateUnit>(kPeriodUnits) : std::span<const RateUnit>(kRateUnits)) {
+        const double count = std::round(period ? interval / unit.size : 1.0 / (interval * unit.size));
+        if (!(count >= 1.0 && count <= kLargestCount))
+            continue;
+        const double named_interval = period ? count * unit.size : 1.0 / (count * unit.size);
+        if (std::fabs(interval - named_interval) <= kGpsTimeTolerance) {
+            RinexNumberText number;
+            return std::string(number.integer(static_cast<long>(count), kCountDigits)) + unit.letter + '_';
+        }
+    }
+    return kUnspecifiedFrequency;
 }
 
 }  // namespace

@@ -22,9 +22,11 @@ constexpr std::size_t kObservationsPerSignal = 3;
 constexpr int kStrengthStep = 6;
 constexpr int kWeakestDigit = 1;
 constexpr int kStrongestDigit = 9;
-// Epoch line: "> yyyy mm dd hh mm s.sssssss", epoch flag in column 32, satellite count after it.
+// Epoch line: "> yyyy mm dd hh mm", the seconds right-aligned in F11.7 (columns 19-29), epoch flag
+// in column 32, satellite count after it.
 constexpr int32_t kEpochFlagColumn = 32;
 constexpr const char* kEpochFlagOk = "0";
+constexpr int kEpochSecondWidth = 11;
 constexpr int kEpochSecondDecimals = 7;
 constexpr int kCountWidth = 3;  // I3 in columns 33-35, after the flag
 // New-site event: flag 3 in column 32, the number of header lines that follow in column 35.
@@ -125,8 +127,7 @@ class EpochWriter {
             text_.push_back(' ');
             text_.append(number_.integer(part, 2));
         }
-        text_.push_back(' ');
-        text_.append(number_.fixed(t.second, kEpochSecondDecimals));
+        text_.append(number_.fixed_field(t.second, kEpochSecondWidth, kEpochSecondDecimals));
         line_.clear();
         line_.place(text_, 1);
         // The flag, then the count right-aligned in columns 33-35: "0  5", "0 27", "0105".
@@ -201,15 +202,6 @@ class EpochWriter {
     RinexNumberText number_;
     std::string text_;  // the epoch line's date, or a data line's satellite
 };
-
-bool differs(double a, double b) {
-    return !(a == b);
-}  // a NaN differs from everything
-
-bool new_site(const BaseStationInfo& old_site, const BaseStationInfo& new_site) {
-    return old_site.station_id != new_site.station_id || differs(old_site.ecef_x, new_site.ecef_x) ||
-           differs(old_site.ecef_y, new_site.ecef_y) || differs(old_site.ecef_z, new_site.ecef_z);
-}
 
 // Sort key of an observation: constellation, satellite, signal; with its arrival position below
 // them, equal keys keep their arrival order.
@@ -321,7 +313,7 @@ bool EpochRecords::add(const RawObservation* epoch, std::size_t size) {
             const BaseStationInfo& old_site = s.sites[static_cast<std::size_t>(s.site_in_force)];
             const BaseStationInfo& found_site = s.sites[static_cast<std::size_t>(found)];
             s.site_in_force = found;
-            if (new_site(old_site, found_site) &&
+            if (site_changes(old_site, found_site) &&
                 !s.writer.write_event(with_base_station(s.header_values, found_site)))
                 return false;
         }

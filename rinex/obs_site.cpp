@@ -101,6 +101,13 @@ ObsHeaderValues with_base_station(ObsHeaderValues values, const BaseStationInfo&
     return values;
 }
 
+bool site_changes(const BaseStationInfo& old_site, const BaseStationInfo& new_site) {
+    const auto differs = [](double a, double b) { return !(a == b); };  // a NaN differs from everything
+    return old_site.station_id != new_site.station_id || differs(old_site.ecef_x, new_site.ecef_x) ||
+           differs(old_site.ecef_y, new_site.ecef_y) || differs(old_site.ecef_z, new_site.ecef_z) ||
+           differs(old_site.antenna_height, new_site.antenna_height);
+}
+
 namespace {
 
 const RawObservation* first_kept_observation(const VxpDataStore& store, const EpochSelection& selection) {

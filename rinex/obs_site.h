@@ -67,6 +67,11 @@ int32_t find_base_station_record(double time_of_week, uint32_t week_number, int3
 // The values with the station, position and antenna height of a base-station record.
 ObsHeaderValues with_base_station(ObsHeaderValues values, const BaseStationInfo& site);
 
+// Whether a record describes another site than the one before it: any value with_base_station
+// takes differs (station, position or antenna height; a NaN differs from everything), so that a
+// new-site event is written whenever the records it would repeat change.
+bool site_changes(const BaseStationInfo& old_site, const BaseStationInfo& new_site);
+
 // The index of the base-station record in force at the first kept epoch of the fixed site (0 when
 // every record is later); -1 without records.
 int32_t header_site_index(const VxpDataStore& store, const EpochSelection& selection = {});

@@ -6,9 +6,11 @@
 #include <optional>
 
 inline constexpr double kSecondsPerGpsWeek = 604800.0;
-// Times this close count as the same: record times are whole milliseconds, read as binary
-// fractions (100.2 s is held as 100.19999999999999).
-inline constexpr double kGpsTimeTolerance = 0.001;
+// Times this close count as the same. It absorbs only the binary representation of times: record
+// times are whole milliseconds held as binary fractions (100.2 s is 100.19999999999999), and GPS
+// seconds since week 0 (1.4e9 in 2024) are held to a quarter of a microsecond. Records a
+// millisecond apart stay apart.
+inline constexpr double kGpsTimeTolerance = 1e-6;
 
 // Seconds since the start of GPS week 0.
 inline double gps_seconds(double time_of_week, uint32_t week_number) {

@@ -271,9 +271,9 @@ TEST_F(Options, IntervalStartAndEndOnTheSampleKeepTheEpochsAndRecordsOfTheWindow
     EXPECT_EQ(names_ending(window, ".rnx"),
               (Lines{"QRV_00USA_R_20240651201_00U_30S_MO.rnx", "QRV_00USA_R_20240651201_00U_MN.rnx",
                      "QRV_02USA_S_20240651201_00U_30S_MO.rnx", "QRV_02USA_S_20240651201_00U_MN.rnx"}));
-    const Lines kept_times = {"2024 03 05 12 01 0.0000000", "2024 03 05 12 01 30.0000000",
-                              "2024 03 05 12 02 0.0000000", "2024 03 05 12 02 30.0000000",
-                              "2024 03 05 12 03 0.0000000", "2024 03 05 12 03 30.0000000"};
+    const Lines kept_times = {"2024 03 05 12 01  0.0000000", "2024 03 05 12 01 30.0000000",
+                              "2024 03 05 12 02  0.0000000", "2024 03 05 12 02 30.0000000",
+                              "2024 03 05 12 03  0.0000000", "2024 03 05 12 03 30.0000000"};
     const std::vector<std::pair<std::string, std::string>> files = {
         {"QRV_00USA_R_20240651200_00U_01S_MO.rnx", "QRV_00USA_R_20240651201_00U_30S_MO.rnx"},
         {"QRV_02USA_S_20240651200_00U_01S_MO.rnx", "QRV_02USA_S_20240651201_00U_30S_MO.rnx"}};

@@ -202,7 +202,7 @@ TEST(VariantEndToEnd, TenHertzDualFrequencyAcrossAWeekChangeWithScaledInertialDa
         "--noise-pr 0.05 --imu-data scaled --imu-time own --imu-rate 200 --filter-time own --seed 9");
     ASSERT_TRUE(c.simulated) << c.dir;
     ASSERT_EQ(c.exit_code, 0) << c.console;
-    const std::string obs = find_file(c.dir, "QRV_00", "_10H_MO.rnx");
+    const std::string obs = find_file(c.dir, "QRV_00", "_10Z_MO.rnx");
     ASSERT_FALSE(obs.empty());
     EXPECT_NE(read_text(c.dir + "/" + obs).find("G    6 C1C L1C D1C C2W L2W D2W"), std::string::npos);
     const std::vector<uint8_t> imr = read_bytes(c.dir + "/log.imr");

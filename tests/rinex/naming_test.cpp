@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <string>
+#include <utility>
 
 #include "obs_test_support.h"
 #include "store/vxp_data_store.h"
@@ -27,7 +29,7 @@ std::string observation_name(const VxpDataStore& store, int receiver) {
 TEST(RinexFileName, ReceiverStartTimeAndRate) {
     VxpDataStore store;
     fill_epochs(store, 0, {kTuesday1234, kTuesday1234 + 0.1, kTuesday1234 + 0.2});
-    EXPECT_EQ(observation_name(store, 0), "QRV_00USA_R_20240651234_00U_10H_MO.rnx");
+    EXPECT_EQ(observation_name(store, 0), "QRV_00USA_R_20240651234_00U_10Z_MO.rnx");
     EXPECT_EQ(make_rinex_file_name(true, 0, store), "QRV_00USA_R_20240651234_00U_MN.rnx");
     EXPECT_EQ(observation_name(store, 0).size(), 38u);
     EXPECT_EQ(make_rinex_file_name(true, 0, store).size(), 34u);
@@ -44,18 +46,23 @@ TEST(RinexFileName, ReceiverTwoIsTheFixedSite) {
     EXPECT_EQ(make_rinex_file_name(true, 4, store), "QRV_04USA_R_20240651234_00U_MN.rnx");
 }
 
-// The frequency field keeps its three characters: a rate the two-digit count cannot express is
-// "00U" (unspecified), as for a single epoch.
-TEST(RinexFileName, RatesBeyondTwoDigitsAreUnspecified) {
-    VxpDataStore store;
-    fill_epochs(store, 0, {100.0, 199.0, 298.0});
-    EXPECT_EQ(observation_name(store, 0).substr(23), "_00U_99S_MO.rnx");
-    fill_epochs(store, 1, {100.0, 200.0, 300.0});
-    EXPECT_EQ(observation_name(store, 1).substr(23), "_00U_00U_MO.rnx");
-    fill_epochs(store, 3, {100.0, 100.0 + 1.0 / 64, 100.0 + 2.0 / 64});
-    EXPECT_EQ(observation_name(store, 3).substr(23), "_00U_64H_MO.rnx");
-    fill_epochs(store, 4, {100.0, 100.0 + 1.0 / 128, 100.0 + 2.0 / 128});
-    EXPECT_EQ(observation_name(store, 4).substr(23), "_00U_00U_MO.rnx");
+// The frequency field: the coarsest unit (days, hours, minutes, seconds; hundreds of hertz,
+// hertz) of which the rate is a whole count from 1 to 99, else "00U" (unspecified). Epoch times
+// are whole milliseconds as binary fractions, so an interval of 0.2 s is 0.2000000000000028.
+TEST(RinexFileName, RateInTheUnitThatCountsItWhole) {
+    const std::pair<double, const char*> rates[] = {
+        {0.1, "10Z"},   {0.2, "05Z"},    {0.5, "02Z"},       {1.0 / 64, "64Z"},    {0.01, "01C"},
+        {0.005, "02C"}, {0.001, "10C"},  {1.0, "01S"},       {1.0 - 1e-10, "01S"}, {30.0, "30S"},
+        {99.0, "99S"},  {60.0, "01M"},   {300.0, "05M"},     {3600.0, "01H"},      {86400.0, "01D"},
+        {1.5, "00U"},   {0.7, "00U"},    {0.3, "00U"},       {0.15, "00U"},        {0.4, "00U"},
+        {100.0, "00U"}, {6000.0, "00U"}, {1.0 / 128, "00U"}, {0.0001, "00U"},
+    };
+    for (const auto& [step, field] : rates) {
+        VxpDataStore store;
+        fill_epochs(store, 0, {kTuesday1234, kTuesday1234 + step, kTuesday1234 + 2 * step});
+        EXPECT_EQ(observation_name(store, 0), std::string("QRV_00USA_R_20240651234_00U_") + field + "_MO.rnx")
+            << "interval " << step;
+    }
 }
 
 TEST(RinexFileName, FirstOfJanuaryIsDayOne) {
@@ -72,23 +79,7 @@ TEST(RinexFileName, RateFromTheSmallestPositiveInterval) {
     fill_epochs(store, 1, {100.0, 100.0, 90.0, 91.0, 92.0, 604799.0, 1.0, 2.0});
     EXPECT_EQ(observation_name(store, 1).substr(28), "01S_MO.rnx");
     fill_epochs(store, 3, {100.0, 100.05, 100.1});
-    EXPECT_EQ(observation_name(store, 3).substr(28), "20H_MO.rnx");
-}
-
-// The quotient 1/interval of a 0.2 s interval comes out just below 5 (100.2 - 100.0 is
-// 0.2000000000000028), and plain truncation would name a 5 Hz file "04H_". The name allows for
-// that binary rounding and says "05H_"; a rate that really is fractional still truncates.
-TEST(RinexFileName, FiveHertzIsNotTruncatedToFour) {
-    VxpDataStore store;
-    ASSERT_LT(1.0 / ((100.0 + 0.2) - 100.0), 5.0);
-    fill_epochs(store, 0, {100.0, 100.2, 100.4, 100.6});
-    EXPECT_EQ(observation_name(store, 0).substr(28), "05H_MO.rnx");
-    fill_epochs(store, 1, {345600.0, 345600.2, 345600.4});
-    EXPECT_EQ(observation_name(store, 1).substr(28), "05H_MO.rnx");
-    fill_epochs(store, 3, {100.0, 100.15, 100.3});  // 6.67 per second
-    EXPECT_EQ(observation_name(store, 3).substr(28), "06H_MO.rnx");
-    fill_epochs(store, 4, {100.0, 101.5, 103.0});  // 1.5 s
-    EXPECT_EQ(observation_name(store, 4).substr(28), "01S_MO.rnx");
+    EXPECT_EQ(observation_name(store, 3).substr(28), "20Z_MO.rnx");
 }
 
 TEST(RinexFileName, NoNameWithoutObservationsOrForAnUnknownReceiver) {

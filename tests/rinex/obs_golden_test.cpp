@@ -80,11 +80,11 @@ TEST_F(ObservationFile, GpsOnlyReceiver) {
             header("G L2C", "SYS / PHASE SHIFT"),
             header("", "GLONASS COD/PHS/BIS"),
             header("", "END OF HEADER"),
-            padded("> 2024 03 05 12 34 5.0000000   0  2"),
+            padded("> 2024 03 05 12 34  5.0000000  0  2"),
             padded("G05  21234567.123   111587321.456 7     -1234.500"),
             "G12  23456789.001   123265432.100 8      2345.250    23456791.750    96051234.500 1      "
             "1827.500 ",
-            padded("> 2024 03 05 12 34 6.0000000   0  2"),
+            padded("> 2024 03 05 12 34  6.0000000  0  2"),
             "G05  21234800.250   111588555.750 9     -1234.250    21234802.500    86952190.125 1      "
             "-961.750 ",
             padded("G12  23456400.500   123263388.250 5      2344.750"),
@@ -166,7 +166,7 @@ TEST_F(ObservationFile, MixedReceiverPlacesEverySignalUnderItsType) {
             header("  9 R01  1 R02 -4 R03  5 R04  6 R05  1 R06 -4 R07  5 R08  6", "GLONASS SLOT / FRQ #"),
             header("    R17 -7", "GLONASS SLOT / FRQ #"),
             header("", "END OF HEADER"),
-            padded("> 2024 03 05 12 34 5.0000000   0  5"),
+            padded("> 2024 03 05 12 34  5.0000000  0  5"),
             "G05" + kBlankGroup + "  21000000.125   110000000.250 7     -1000.500 ",
             "G12  22000003.500    89000000.750 4       390.500    22000000.375   115000000.500 6       "
             "500.250 ",
@@ -176,7 +176,7 @@ TEST_F(ObservationFile, MixedReceiverPlacesEverySignalUnderItsType) {
             "-300.750 ",
             "C11  38000001.750   153000000.250 5         8.250    38000000.500   198000000.500 5        "
             "10.500 ",
-            padded("> 2024 03 05 12 34 6.0000000   0  5"),
+            padded("> 2024 03 05 12 34  6.0000000  0  5"),
             padded("G05  21000300.500    89000100.250 7      -780.250"),
             "G12" + kBlankGroup + kBlankGroup + "  22000100.250   116000000.125 6       380.500 ",
             padded("R03  19500000.250    82000000.500 7     -1200.500"),
@@ -229,7 +229,7 @@ TEST_F(ObservationFile, ZeroAndUnwritableValuesLeaveTheirFieldsBlank) {
     const ObsRun run = run_observation_writer(1, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
     ASSERT_EQ(run.lines.size(), 20u);
-    EXPECT_EQ(run.lines[14], padded("> 2024 03 05 12 34 5.0000000   0  5"));
+    EXPECT_EQ(run.lines[14], padded("> 2024 03 05 12 34  5.0000000  0  5"));
     EXPECT_EQ(run.lines[15], padded("G07                 110000000.500 6       100.500"));
     EXPECT_EQ(run.lines[16], padded("G08  22000000.250                         -50.250"));
     EXPECT_EQ(run.lines[17], padded("G10"));
@@ -238,9 +238,9 @@ TEST_F(ObservationFile, ZeroAndUnwritableValuesLeaveTheirFieldsBlank) {
 }
 
 // The fixed site: header lines from the base-station record in force at the first epoch, and a
-// new-site event whenever the latest record at or before an epoch changes station or position,
-// the last change included, though no record follows it. Antenna heights of 10 m and more and
-// of -1 m and less stay in their fields.
+// new-site event whenever the latest record at or before an epoch changes station, position or
+// antenna height, the last change included, though no record follows it. Antenna heights of 10 m
+// and more and of -1 m and less stay in their fields.
 TEST_F(ObservationFile, FixedSiteWithBaseStationRecordsAndSiteChanges) {
     log.site(make_site(100, kWeek, 7, 4000000.1234, -1000000.5, 4800000.25, 12.3456f));
     log.site(make_site(200, kWeek, 8, 4000100.5, -1000100.25, 4800100.75, 2.25f));
@@ -274,7 +274,7 @@ TEST_F(ObservationFile, FixedSiteWithBaseStationRecordsAndSiteChanges) {
             header("          --> THIS IS THE START OF A NEW SITE <--", "COMMENT"),
             padded("> 2024 03 03 00 03 20.0000000  0  1"),
             data,
-            padded("> 2024 03 03 00 05 0.0000000   0  1"),
+            padded("> 2024 03 03 00 05  0.0000000  0  1"),
             data,
             padded("> 2024 03 03 00 07 30.0000000  0  1"),
             data,
@@ -327,7 +327,7 @@ TEST_F(ObservationFile, HeaderDescribesTheSiteInForceAtTheFirstEpoch) {
             header("", "END OF HEADER"),
             padded("> 2024 03 03 00 04 10.0000000  0  1"),
             padded("G01  20000000.500"),
-            padded("> 2024 03 03 00 05 0.0000000   0  1"),
+            padded("> 2024 03 03 00 05  0.0000000  0  1"),
             padded("G01  20000000.500"),
         };
     EXPECT_EQ(run.lines, expected);
@@ -345,10 +345,10 @@ TEST_F(ObservationFile, EpochHoldingOnlyConstellationZero) {
     EXPECT_EQ(run.outcome.file_name, "QRV_04USA_R_20240651234_00U_30S_MO.rnx");
     const std::vector<std::string> records(run.lines.begin() + 14, run.lines.end());
     EXPECT_EQ(records, (std::vector<std::string>{
-                           padded("> 2024 03 05 12 34 5.0000000   0  1"),
+                           padded("> 2024 03 05 12 34  5.0000000  0  1"),
                            padded("G02  20000000.500"),
                            padded("> 2024 03 05 12 34 35.0000000  0  0"),
-                           padded("> 2024 03 05 12 35 5.0000000   0  1"),
+                           padded("> 2024 03 05 12 35  5.0000000  0  1"),
                            padded("G02  20000001.500"),
                        }));
 }
@@ -398,10 +398,10 @@ TEST_F(ObservationFile, ObservationsWithoutRinexCodesAreLeftOutAndCounted) {
                                          header("G L1C", "SYS / PHASE SHIFT"),
                                          header("", "GLONASS COD/PHS/BIS"),
                                          header("", "END OF HEADER"),
-                                         padded("> 2024 03 05 12 34 5.0000000   0  2"),
+                                         padded("> 2024 03 05 12 34  5.0000000  0  2"),
                                          padded("G05  21000000.500   110000000.250 7     -1000.500"),
                                          padded("G12  22000000.250   115000000.500 6       500.250"),
-                                         padded("> 2024 03 05 12 34 6.0000000   0  1"),
+                                         padded("> 2024 03 05 12 34  6.0000000  0  1"),
                                          padded("G05  21000300.500   110001000.500 7     -1000.250"),
                                      };
     EXPECT_EQ(run.lines, expected);

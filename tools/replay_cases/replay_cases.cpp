@@ -4,10 +4,12 @@
 //
 //     replay_cases <corpus folder> [case ...]      (no case: all of them)
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
 #include <iterator>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -157,9 +159,21 @@ BaseStationInfo site(double tow, uint16_t station, double x, double y, double z,
     return BaseStationInfo{tow, kWeek, x, y, z, antenna_height, station, 0, kValid};
 }
 
+// Receiver 2's epochs of GPS 3 and 17 every `step` seconds from noon, each base-station record
+// before the first epoch at or after its time.
+void fixed_site_log(CraftedLog& log, std::span<const BaseStationInfo> records, int epochs, double step) {
+    std::size_t written = 0;
+    for (int k = 0; k < epochs; ++k) {
+        const double t = kTuesdayNoon + step * k;
+        for (; written < records.size() && records[written].time_of_week <= t; ++written)
+            log.add(VXP_SET_GNSS_BASE, VXP_GNSS_FIELD_BASE_STATION, records[written],
+                    vxp_decode_base_station_info);
+        log.epoch(2, t, kWeek, {{kGps, 3, kGpsL1C}, {kGps, 17, kGpsL1C}});
+    }
+}
+
 // Base station 7 with a 12.3456 m antenna; then station 8 (2.25 m), repeated unchanged; then
-// station 8 moved, with a -1.2345 m antenna, in a last record that no record follows. Each record
-// comes before the first epoch at or after its time.
+// station 8 moved, with a -1.2345 m antenna, in a last record that no record follows.
 void antenna_heights(CraftedLog& log) {
     const double t0 = kTuesdayNoon;
     const BaseStationInfo records[] = {
@@ -168,13 +182,46 @@ void antenna_heights(CraftedLog& log) {
         site(t0 + 90.0, 8, 4331301.0001, 567560.2525, 4633128.5, 2.25f),
         site(t0 + 130.0, 8, -4331297.75, -567555.125, -4633133.0625, -1.2345f),
     };
-    std::size_t written = 0;
-    for (int k = 0; k < 6; ++k) {
-        const double t = t0 + 30.0 * k;
-        for (; written < std::size(records) && records[written].time_of_week <= t; ++written)
-            log.add(VXP_SET_GNSS_BASE, VXP_GNSS_FIELD_BASE_STATION, records[written],
-                    vxp_decode_base_station_info);
-        log.epoch(2, t, kWeek, {{kGps, 3, kGpsL1C}, {kGps, 17, kGpsL1C}});
+    fixed_site_log(log, records, 6, 30.0);
+}
+
+// Base station 7 over one mark: the antenna set up again 0.12 m higher after 20 s, then station 7
+// unchanged; only the height tells the two occupations apart.
+void antenna_height_change(CraftedLog& log) {
+    const double t0 = kTuesdayNoon;
+    const BaseStationInfo records[] = {
+        site(t0, 7, 4331297.3456, 567555.6398, 4633133.7123, 1.5f),
+        site(t0 + 20.0, 7, 4331297.3456, 567555.6398, 4633133.7123, 1.62f),
+        site(t0 + 30.0, 7, 4331297.3456, 567555.6398, 4633133.7123, 1.62f),
+    };
+    fixed_site_log(log, records, 5, 10.0);
+}
+
+// Time of week of a whole millisecond as the device writes it: the nearest double to the decimal
+// value (216000.601 is 216000.60099999999).
+double whole_milliseconds(int64_t milliseconds) {
+    return static_cast<double>(milliseconds) / 1000.0;
+}
+
+// Receiver 0 at 5 Hz for two seconds from noon, and 1 kHz inertial samples in bursts around
+// 12:00:00.4 and 12:00:01.6, the edges of the window the case cuts. Each sample's time is its own
+// sensor time field; its gyro x counts the milliseconds after noon.
+void five_hertz_one_kilohertz(CraftedLog& log) {
+    const int64_t noon = static_cast<int64_t>(kTuesdayNoon) * 1000;
+    for (int64_t ms = 0; ms <= 2000; ms += 200)
+        log.epoch(0, whole_milliseconds(noon + ms), kWeek, {{kGps, 3, kGpsL1C}, {kGps, 17, kGpsL1C}});
+    for (int64_t burst : {400, 1600}) {
+        for (int64_t ms = burst - 10; ms <= burst + 10; ++ms) {
+            const GpsTimestamp time{whole_milliseconds(noon + ms), kWeek, kValid};
+            const SensorVector gyro{0.001f * static_cast<float>(ms), -0.5f, 0.0625f};
+            const SensorVector accel{0.01f, -0.02f, -1.0f};
+            VxpLogWriter& w = log.writer();
+            w.begin(VXP_SET_SENSOR);
+            w.field(VXP_SENSOR_FIELD_TIME, time, vxp_decode_gps_timestamp);
+            w.field(VXP_SENSOR_FIELD_SCALED_GYRO, gyro, vxp_decode_sensor_vector);
+            w.field(VXP_SENSOR_FIELD_SCALED_ACCEL, accel, vxp_decode_sensor_vector);
+            w.finish();
+        }
     }
 }
 
@@ -273,9 +320,14 @@ struct Case {
 };
 
 constexpr Case kCases[] = {
-    {"antenna_heights", antenna_heights}, {"g32_e36", g32_e36},
-    {"sbas_among_gps", sbas_among_gps},   {"single_epoch", single_epoch},
-    {"glonass_times", glonass_times},     {"mixed_inertial_tags", mixed_inertial_tags},
+    {"antenna_heights", antenna_heights},
+    {"g32_e36", g32_e36},
+    {"sbas_among_gps", sbas_among_gps},
+    {"single_epoch", single_epoch},
+    {"glonass_times", glonass_times},
+    {"mixed_inertial_tags", mixed_inertial_tags},
+    {"antenna_height_change", antenna_height_change},
+    {"window_edges", five_hertz_one_kilohertz},
 };
 
 bool wanted(const char* name, int argc, char** argv) {
