@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -249,12 +251,26 @@ TEST_F(FailurePaths, AnImrFileThatCannotBeCreated) {
         expect_complete(name);
 }
 
-TEST_F(FailurePaths, ADirectoryAsInputIsNotALoad) {
+TEST_F(FailurePaths, ADirectoryAsInputIsNotALoadAndLeavesNoLog) {
     fs::remove(in() / "day.bin");
     fs::create_directory(in() / "day.bin");
-    const Lines lines = run(kFailureStatus);
-    const Lines expected = (Lines{"Loading VXP binary file ../in/day.bin", "Error opening VXP binary file!"});
-    EXPECT_EQ(lines, expected);
+    const ProgramRun result = run_kelvartix(work(), {kInput, "-inertial_data", "novatel"});
+    EXPECT_EQ(result.exit_code, kFailureStatus);
+    EXPECT_EQ(lines_after_banner(result.out),
+              (Lines{"Error opening VXP binary file!", std::string(kInput) + ": Is a directory"}));
+    EXPECT_TRUE(fs::is_empty(work()));
+    EXPECT_EQ(std::distance(fs::directory_iterator(in()), fs::directory_iterator()), 1);
+}
+
+TEST_F(FailurePaths, AnInputThatMayNotBeReadIsNamedWithTheReason) {
+    fs::permissions(dir.path(), fs::perms::all, fs::perm_options::replace);
+    fs::permissions(in(), fs::perms::all, fs::perm_options::replace);
+    fs::permissions(in() / "day.bin", fs::perms::none, fs::perm_options::replace);
+    if (!reachable_by_others(in()) || !reachable_by_others(KELVARTIX_BINARY))
+        GTEST_SKIP() << "the test directory or the program is out of reach of an unprivileged user";
+    const Lines lines = run(kFailureStatus, drop_privileges);
+    EXPECT_EQ(lines, (Lines{"Loading VXP binary file ../in/day.bin", "Error opening VXP binary file!",
+                            std::string(kInput) + ": " + kNoPermission}));
     EXPECT_TRUE(fs::is_empty(work()));
     EXPECT_FALSE(fs::exists(in() / "day.imr"));
 }
