@@ -42,10 +42,12 @@ std::string read_output_dir(const std::string& value) {
 
 template <std::size_t Width, std::optional<std::string> SiteOverrides::*Field>
 std::string read_header_text(const std::string& value) {
+    // Checked as text first: a non-ASCII character takes several bytes, and its text is refused as
+    // what it is, not as too long.
+    if (!is_printable_ascii(value))
+        return "must be printable ASCII text!";
     if (value.size() > Width)
         return "is longer than " + std::to_string(Width) + " characters!";
-    if (!fits_text_field(value, Width))
-        return "must be printable ASCII text!";
     run_settings.site_overrides.*Field = value;
     return {};
 }
