@@ -14,6 +14,9 @@
 namespace {
 
 constexpr const char* kHelpOption = "-h";
+// The GNU conventions' long options, which end the run with exit code 0.
+constexpr const char* kLongHelpOption = "--help";
+constexpr const char* kVersionOption = "--version";
 constexpr const char* kInertialDataOption = "-inertial_data";
 constexpr const char* kLeapSecondsOption = "-leap_seconds";
 constexpr int kHelpExitCode = -1;
@@ -144,7 +147,24 @@ void print_help() {
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
            "\t-end           (time)    Leave out observation epochs and IMR records after this GPS "
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
+           "\t--help                   Print this help information without the banner, then end with exit "
+           "code 0\n"
+           "\t--version                Print the version, then end with exit code 0\n"
            "\n";
+}
+
+bool print_requested_information(int argc, char** argv) {
+    if (argc < 2)
+        return false;
+    if (is(argv[1], kLongHelpOption)) {
+        print_help();
+        return true;
+    }
+    if (is(argv[1], kVersionOption)) {
+        std::cout << run_settings.version_text << '\n';
+        return true;
+    }
+    return false;
 }
 
 bool parse_arguments(int argc, char** argv) {

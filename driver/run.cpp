@@ -182,6 +182,10 @@ int run_conversion(int argc, char** argv) {
     // The store holds the whole log; it is released on every return.
     const auto store = std::make_unique<VxpDataStore>();
 
+    if (print_requested_information(argc, argv)) {
+        std::cout.flush();
+        return kExitSuccess;
+    }
     print_banner();
     if (!parse_arguments(argc, argv)) {
         std::cout << "Argument error, use -h for help\n";
