@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace robustness {
@@ -57,6 +58,15 @@ std::string mount_tiny_tmpfs(const std::filesystem::path& target, std::size_t by
         return errno_text("mount tmpfs");
     if (chdir(here) != 0)
         return errno_text("chdir");
+    return "";
+}
+
+std::string signal_before_first_rename(int signal_number) {
+    // The hook is loaded before a sanitizer's runtime, which would refuse that order.
+    if (setenv("LD_PRELOAD", KELVARTIX_INTERRUPT_HOOK, 1) != 0 ||
+        setenv("KELVARTIX_TEST_SIGNAL", std::to_string(signal_number).c_str(), 1) != 0 ||
+        setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1) != 0)
+        return errno_text("setenv");
     return "";
 }
 

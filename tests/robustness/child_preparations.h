@@ -18,6 +18,10 @@ std::string drop_privileges();
 // on the new mount when that is the target.
 std::string mount_tiny_tmpfs(const std::filesystem::path& target, std::size_t bytes, bool read_only = false);
 
+// Preloads the hook library (interrupt_hook.c) that sends the program `signal_number` just before
+// its first rename of a temporary file, when that file is whole and not yet named.
+std::string signal_before_first_rename(int signal_number);
+
 // Whether a user other than the owner can reach `path` (every directory on the way searchable by
 // others) and, for a file, read and execute it.
 bool reachable_by_others(const std::filesystem::path& path);

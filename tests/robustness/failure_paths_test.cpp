@@ -228,6 +228,24 @@ TEST_F(FailurePaths, RinexFilesOnAFullFileSystem) {
     expect_complete_imr();
 }
 
+// Ctrl-C or a request to terminate while a whole file waits for its name: the temporary file is
+// removed, the older file keeps its bytes, and the run ends with exit code -1.
+TEST_F(FailurePaths, AnInterruptedRunLeavesNoTemporaryFile) {
+    make_reference(sample_log(kEpochs));
+    for (const int signal_number : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal_number);
+        write_file(work() / obs0(), std::string("an older file\n"));
+        const ProgramRun result = run_kelvartix(work(), {kInput, "-inertial_data", "novatel"},
+                                                [&] { return signal_before_first_rename(signal_number); });
+        EXPECT_EQ(result.setup_error, "");
+        EXPECT_EQ(result.exit_code, kFailureStatus);
+        EXPECT_EQ(split_lines(read_file(in() / "day.log")),
+                  kLoaded + Lines{"Writing RINEX obs file for GNSS id 0... "});
+        EXPECT_EQ(std::distance(fs::directory_iterator(work()), fs::directory_iterator()), 1);
+        EXPECT_EQ(read_file(work() / obs0()), "an older file\n");
+    }
+}
+
 TEST_F(FailurePaths, AnImrFileOnAFullDevice) {
     make_reference(sample_log(kEpochs));
     fs::create_symlink("/dev/full", in() / "day.imr");
