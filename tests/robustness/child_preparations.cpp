@@ -5,10 +5,12 @@
 #include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -58,6 +60,16 @@ std::string mount_tiny_tmpfs(const std::filesystem::path& target, std::size_t by
         return errno_text("mount tmpfs");
     if (chdir(here) != 0)
         return errno_text("chdir");
+    return "";
+}
+
+std::string limit_file_size(std::size_t bytes) {
+    const struct rlimit limit = {bytes, bytes};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return errno_text("setrlimit");
+    // An ignored signal stays ignored through exec.
+    if (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR)
+        return errno_text("signal");
     return "";
 }
 

@@ -38,6 +38,7 @@ const std::string kNoEntry = "No such file or directory";
 const std::string kNoSpace = "No space left on device";
 const std::string kNoPermission = "Permission denied";
 const std::string kReadOnly = "Read-only file system";
+const std::string kTooLarge = "File too large";
 
 Lines operator+(Lines a, const Lines& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -226,6 +227,26 @@ TEST_F(FailurePaths, RinexFilesOnAFullFileSystem) {
     // The tmpfs was the child's own: nothing is left in the real working directory.
     EXPECT_TRUE(fs::is_empty(work()));
     expect_complete_imr();
+}
+
+TEST_F(FailurePaths, RinexFilesLargerThanTheFileSizeLimit) {
+    const std::vector<uint8_t> log = sample_log(kManyEpochs);
+    make_reference(log);
+    write_file(in() / "day.bin", log);
+    write_file(work() / obs0(), std::string("an older file\n"));
+    const Lines lines = run(kFailureStatus, [] { return limit_file_size(kTinyFileSystem); });
+    const Lines expected =
+        kLoaded + Lines{"Writing RINEX obs file for GNSS id 0... ", cannot_write(obs0(), kTooLarge),
+                        "Writing RINEX nav file for GNSS id 0... ", "done.",
+                        "Writing RINEX obs file for GNSS id 2... ", cannot_write(obs2(), kTooLarge),
+                        "Writing inertial data to IMR file... ",    cannot_write(kImr, kTooLarge),
+                        "Error writing novatel inertial data file!"};
+    EXPECT_EQ(lines, expected);
+    // No partial file, no temporary file; the older file keeps its bytes.
+    EXPECT_EQ(std::distance(fs::directory_iterator(work()), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(in()), fs::directory_iterator()), 2);  // input and log
+    EXPECT_EQ(read_file(work() / obs0()), "an older file\n");
+    expect_complete(nav0());
 }
 
 // Ctrl-C or a request to terminate while a whole file waits for its name: the temporary file is
