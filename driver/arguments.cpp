@@ -147,9 +147,8 @@ void print_help() {
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
            "\t-end           (time)    Leave out observation epochs and IMR records after this GPS "
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
-           "\t--help                   Print this help information without the banner, then end with exit "
-           "code 0\n"
-           "\t--version                Print the version, then end with exit code 0\n"
+           "\t--help                   Print this help information without the banner (exit code 0)\n"
+           "\t--version                Print the version (exit code 0)\n"
            "\n";
 }
 
