@@ -1,9 +1,11 @@
 # What `cmake --install` puts in place, and the release packages built from it with CPack.
-#   program: kelvartix, with README, license and the sample log as its documentation;
+#   program: kelvartix, with README, license and the sample log as its documentation, and (but on
+#            Windows) its manual page;
 #   library: the VXP protocol library (vxp, vxp_device), its headers and a CMake package config,
 #            so that a C program can find_package(kelvartix) and link kelvartix::vxp.
 # The Windows zip holds the program in its top folder; the Debian package installs the program
-# in /usr/bin and its documentation in /usr/share/doc/kelvartix. Both hold the program only.
+# in /usr/bin, its documentation in /usr/share/doc/kelvartix and its manual page in
+# /usr/share/man/man1. Both hold the program only.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -17,6 +19,18 @@ endif()
 
 install(TARGETS kelvartix RUNTIME DESTINATION ${kelvartix_program_dir} COMPONENT program)
 install(FILES README.md LICENSE samples/sample.vxp DESTINATION ${kelvartix_doc_dir} COMPONENT program)
+if(NOT WIN32)
+  # The manual page, compressed as Debian keeps them (man reads it either way); made with the
+  # program, so that building the program alone is enough to install it.
+  set(kelvartix_manual_page ${PROJECT_BINARY_DIR}/kelvartix.1.gz)
+  add_custom_command(OUTPUT ${kelvartix_manual_page}
+                     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/doc/kelvartix.1 ${PROJECT_BINARY_DIR}
+                     COMMAND gzip -9nf ${PROJECT_BINARY_DIR}/kelvartix.1
+                     DEPENDS ${PROJECT_SOURCE_DIR}/doc/kelvartix.1 VERBATIM)
+  add_custom_target(manual_page DEPENDS ${kelvartix_manual_page})
+  add_dependencies(kelvartix manual_page)
+  install(FILES ${kelvartix_manual_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
+endif()
 
 # The headers are included as "vxp/...": in the build from the library's own include root
 # (cmake/modules.cmake; never the repository's root, which would let it include any folder), once

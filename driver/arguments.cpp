@@ -14,6 +14,9 @@
 namespace {
 
 constexpr const char* kHelpOption = "-h";
+// The GNU conventions' long options, which end the run with exit code 0.
+constexpr const char* kLongHelpOption = "--help";
+constexpr const char* kVersionOption = "--version";
 constexpr const char* kInertialDataOption = "-inertial_data";
 constexpr const char* kLeapSecondsOption = "-leap_seconds";
 constexpr int kHelpExitCode = -1;
@@ -42,10 +45,12 @@ std::string read_output_dir(const std::string& value) {
 
 template <std::size_t Width, std::optional<std::string> SiteOverrides::*Field>
 std::string read_header_text(const std::string& value) {
+    // Checked as text first: a non-ASCII character takes several bytes, and its text is refused as
+    // what it is, not as too long.
+    if (!is_printable_ascii(value))
+        return "must be printable ASCII text!";
     if (value.size() > Width)
         return "is longer than " + std::to_string(Width) + " characters!";
-    if (!fits_text_field(value, Width))
-        return "must be printable ASCII text!";
     run_settings.site_overrides.*Field = value;
     return {};
 }
@@ -142,7 +147,23 @@ void print_help() {
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
            "\t-end           (time)    Leave out observation epochs and IMR records after this GPS "
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
+           "\t--help                   Print this help information without the banner (exit code 0)\n"
+           "\t--version                Print the version (exit code 0)\n"
            "\n";
+}
+
+bool print_requested_information(int argc, char** argv) {
+    if (argc < 2)
+        return false;
+    if (is(argv[1], kLongHelpOption)) {
+        print_help();
+        return true;
+    }
+    if (is(argv[1], kVersionOption)) {
+        std::cout << run_settings.version_text << '\n';
+        return true;
+    }
+    return false;
 }
 
 bool parse_arguments(int argc, char** argv) {

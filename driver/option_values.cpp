@@ -91,9 +91,7 @@ std::optional<double> parse_gps_time(std::string_view text) {
                                      field_value(text, 's') + fraction / denominator);
 }
 
-bool fits_text_field(std::string_view text, std::size_t width) {
-    if (text.size() > width)
-        return false;
+bool is_printable_ascii(std::string_view text) {
     for (char c : text) {
         if (c < kFirstPrintable || c > kLastPrintable)
             return false;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -18,6 +17,6 @@ std::optional<std::array<double, 3>> parse_three_numbers(std::string_view text);
 // not exist.
 std::optional<double> parse_gps_time(std::string_view text);
 
-// Whether the text fits a header field of `width` characters: printable ASCII only, since the
-// files are ASCII and a field is cut by characters.
-bool fits_text_field(std::string_view text, std::size_t width);
+// Whether the text is printable ASCII only, as the header fields must be: the files are ASCII, and
+// a field's width counts characters, one byte each.
+bool is_printable_ascii(std::string_view text);

@@ -24,7 +24,9 @@ std::string replace_last_extension(const std::string& path, std::string_view ext
     const std::size_t separator = path.find_last_of(kPathSeparators);
     const std::size_t file_name_start = separator == std::string::npos ? 0 : separator + 1;
     const std::size_t dot = path.rfind('.');
-    const bool has_extension = dot != std::string::npos && dot >= file_name_start;
+    // The dot that starts a hidden file's name (".hidden") is part of the name, not an extension:
+    // otherwise every hidden input would share the outputs ".log" and ".imr".
+    const bool has_extension = dot != std::string::npos && dot > file_name_start;
     std::string name = has_extension ? path.substr(0, dot) : path;
     name += extension;
     return name;

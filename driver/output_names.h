@@ -7,8 +7,9 @@
 #include <string_view>
 
 // Everything before the last "." of the path's file name followed by `extension`; the whole path
-// followed by `extension` when the file name holds no "." (a "." in a directory name does not
-// count: "data.v2/run" gives "data.v2/run.log").
+// followed by `extension` when the file name holds no "." after its first character (a "." in a
+// directory name does not count: "data.v2/run" gives "data.v2/run.log"; nor does the leading "."
+// of a hidden file: ".hidden" gives ".hidden.log", ".hidden.bin" gives ".hidden.log").
 std::string replace_last_extension(const std::string& path, std::string_view extension);
 
 // As replace_last_extension, but never the input file itself: when that name refers to the

@@ -4,7 +4,10 @@
 #include "driver/run.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -60,6 +63,24 @@ std::string default_format(double value) {
 std::string checksum_warning(const std::string& source, uint32_t errors) {
     return "Warning: " + source + " data has " + std::to_string(errors) +
            " checksum errors.  Data may be incomplete!";
+}
+
+// The line that follows a file error: the file's name and the system's reason.
+std::string file_reason_line(const std::string& file_name, int error) {
+    return file_name + ": " + std::strerror(error != 0 ? error : EIO);
+}
+
+// Why the input does not open for reading, as the line that follows "Error opening VXP binary
+// file!". Asked again after the load failed (the store keeps no reason for an open); a named pipe
+// that opens now is left unread.
+std::string input_reason_line(const std::string& input) {
+    errno = 0;
+    std::FILE* file = open_file(input, "rb");
+    if (file != nullptr) {
+        std::fclose(file);
+        return {};
+    }
+    return file_reason_line(input, errno);
 }
 
 // Every return after the log file was opened goes through here: the log is closed and standard
@@ -161,6 +182,10 @@ int run_conversion(int argc, char** argv) {
     // The store holds the whole log; it is released on every return.
     const auto store = std::make_unique<VxpDataStore>();
 
+    if (print_requested_information(argc, argv)) {
+        std::cout.flush();
+        return kExitSuccess;
+    }
     print_banner();
     if (!parse_arguments(argc, argv)) {
         std::cout << "Argument error, use -h for help\n";
@@ -168,6 +193,14 @@ int run_conversion(int argc, char** argv) {
         return kExitFailure;
     }
 
+    // A folder is no log: refused before any file or folder is made.
+    std::error_code input_status;
+    if (std::filesystem::is_directory(path_from_utf8(run_settings.input_file_name), input_status)) {
+        std::cout << "Error opening VXP binary file!\n"
+                  << file_reason_line(run_settings.input_file_name, EISDIR) << '\n';
+        std::cout.flush();
+        return kExitFailure;
+    }
     if (!run_settings.output_dir.empty()) {
         std::error_code error;
         std::filesystem::create_directories(path_from_utf8(run_settings.output_dir), error);
@@ -182,10 +215,12 @@ int run_conversion(int argc, char** argv) {
         output_name(run_settings.input_file_name, run_settings.output_dir, kLogExtension);
     // Binary, so that the log holds the same bytes on every system ("\n" line ends, as every
     // other file the run writes).
+    errno = 0;
     run_settings.log_file.open(path_from_utf8(log_file_name),
                                std::ios::in | std::ios::out | std::ios::trunc | std::ios::binary);
     if (!run_settings.log_file.is_open()) {
-        std::cout << "Could not open log file!\n";
+        const int error = errno;
+        std::cout << "Could not open log file!\n" << file_reason_line(log_file_name, error) << '\n';
         std::cout.flush();
         return kExitFailure;
     }
@@ -194,6 +229,8 @@ int run_conversion(int argc, char** argv) {
     if (!store->load_file(run_settings.input_file_name.c_str())) {
         if (store->read_error().empty()) {
             log_line("Error opening VXP binary file!");
+            if (const std::string reason = input_reason_line(run_settings.input_file_name); !reason.empty())
+                log_line(reason);
         } else {
             log_line("Error reading VXP binary file: " + store->read_error());
         }

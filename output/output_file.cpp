@@ -86,7 +86,7 @@ bool OutputFile::close() {
     if (!temporary_.empty() && error_ == 0) {
         // Replaces an existing file on every system (on Windows through MoveFileExW).
         std::error_code error;
-        fs::rename(temporary_, target_, error);
+        rename_temporary(temporary_, target_, error);
         if (error)
             fail(error.value());
         else
@@ -114,7 +114,6 @@ void OutputFile::fail(int error) {
 void OutputFile::discard_temporary() {
     if (temporary_.empty())
         return;
-    std::error_code ignored;
-    fs::remove(temporary_, ignored);
+    remove_temporary(temporary_);
     temporary_.clear();
 }

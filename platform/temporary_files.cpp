@@ -7,6 +7,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/temporary_registry.h"
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -21,6 +23,37 @@ namespace {
 
 // Names tried, each taken by some other file, before giving up.
 constexpr int kNameAttempts = 100;
+// The longest file name a folder holds (NAME_MAX; on Windows in UTF-16 units): a temporary name
+// must fit wherever its final name fits.
+constexpr std::size_t kLongestFileName = 255;
+
+// Where to cut a name at or before `at` without splitting a character: UTF-8 bytes on POSIX
+// systems, UTF-16 units on Windows.
+#ifdef _WIN32
+std::size_t character_start(const std::wstring& name, std::size_t at) {
+    return at > 0 && name[at] >= 0xDC00 && name[at] <= 0xDFFF ? at - 1 : at;
+}
+#else
+std::size_t character_start(const std::string& name, std::size_t at) {
+    while (at > 0 && (static_cast<unsigned char>(name[at]) & 0xC0) == 0x80)
+        --at;
+    return at;
+}
+#endif
+
+// "." + the final file name + `suffix`, the final name shortened as far as needed to keep the whole
+// within kLongestFileName; `suffix` (process id and number) keeps it apart from other names.
+std::filesystem::path temporary_name(const std::filesystem::path& final_path, const std::string& suffix) {
+    std::filesystem::path::string_type name = final_path.filename().native();
+    const std::size_t room = kLongestFileName - 1 - suffix.size();
+    if (name.size() > room)
+        name.resize(character_start(name, room));
+    // Built as a path, not as text: on Windows the name stays in wide characters.
+    std::filesystem::path path = final_path.parent_path() / ".";
+    path += name;
+    path += suffix;
+    return path;
+}
 
 // Numbers the temporary files of this process, so that none of its own two files meet.
 std::atomic<unsigned> next_number{0};
@@ -68,25 +101,28 @@ std::FILE* create_temporary_beside(const std::filesystem::path& final_path,
     owner += std::to_string(process_id());
     owner += '-';
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        // Built as a path, not as text: on Windows the name stays in wide characters.
-        std::filesystem::path name = final_path.parent_path() / ".";
-        name += final_path.filename();
-        name += owner;
-        name += std::to_string(next_number++);
-        name += ".tmp";
+        std::string suffix = owner;
+        suffix += std::to_string(next_number++);
+        suffix += ".tmp";
+        const std::filesystem::path name = temporary_name(final_path, suffix);
+        if (!register_temporary(name))
+            return nullptr;
         errno = 0;
         const int descriptor = create_new(name);
         if (descriptor < 0) {
+            const int error = errno;
+            release_temporary(name);
+            errno = error;
             if (errno == EEXIST)
                 continue;
             return nullptr;
         }
+        register_temporary_descriptor(name, descriptor);
         std::FILE* file = stream_of(descriptor);
         if (file == nullptr) {
             const int error = errno;
             close_descriptor(descriptor);
-            std::error_code ignored;
-            std::filesystem::remove(name, ignored);
+            remove_temporary(name);
             errno = error;
             return nullptr;
         }
@@ -95,6 +131,19 @@ std::FILE* create_temporary_beside(const std::filesystem::path& final_path,
     }
     errno = EEXIST;
     return nullptr;
+}
+
+void rename_temporary(const std::filesystem::path& temporary_path, const std::filesystem::path& final_path,
+                      std::error_code& error) {
+    std::filesystem::rename(temporary_path, final_path, error);
+    if (!error)
+        release_temporary(temporary_path);
+}
+
+void remove_temporary(const std::filesystem::path& temporary_path) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary_path, ignored);
+    release_temporary(temporary_path);
 }
 
 int write_access_error(const std::filesystem::path& path) {

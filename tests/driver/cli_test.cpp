@@ -67,9 +67,23 @@ TEST_F(Cli, HelpFirstPrintsTheUsageAfterTheBanner) {
         "YYYY-MM-DDThh:mm:ss[.fff]",
         "\t-end           (time)    Leave out observation epochs and IMR records after this GPS time, "
         "YYYY-MM-DDThh:mm:ss[.fff]",
+        "\t--help                   Print this help information without the banner (exit code 0)",
+        "\t--version                Print the version (exit code 0)",
         ""};
     EXPECT_EQ(run({"-h"}, kFailureStatus), help);
     EXPECT_EQ(run({"-h", "file.bin", "-leap_seconds"}, kFailureStatus), help);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST_F(Cli, LongHelpAndVersionFirstPrintOnlyThatAndSucceed) {
+    // The usage text as "-h" prints it after the banner.
+    const ProgramRun help = run_kelvartix(dir.path(), {"--help", "file.bin"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(split_lines(help.out), run({"-h"}, kFailureStatus));
+    const ProgramRun version = run_kelvartix(dir.path(), {"--version"});
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_EQ(version.out, "kelvartix V1.1\n");
+    EXPECT_EQ(run({"file.bin", "--version"}, kFailureStatus), kArgumentError);
     EXPECT_TRUE(dir.entries().empty());
 }
 
@@ -145,22 +159,27 @@ TEST_F(Cli, AnInputNamedLikeItsLogIsNeverOverwritten) {
 }
 
 TEST_F(Cli, LogFileThatCannotBeOpened) {
-    EXPECT_EQ(run({"no_such_dir/file.bin"}, kFailureStatus), Lines{"Could not open log file!"});
+    EXPECT_EQ(run({"no_such_dir/file.bin"}, kFailureStatus),
+              (Lines{"Could not open log file!", "no_such_dir/file.log: No such file or directory"}));
     EXPECT_TRUE(dir.entries().empty());
 }
 
 TEST_F(Cli, InputThatCannotBeOpenedLeavesTheLogFile) {
-    const Lines expected = {"Loading VXP binary file missing.bin", "Error opening VXP binary file!"};
+    const Lines expected = {"Loading VXP binary file missing.bin", "Error opening VXP binary file!",
+                            "missing.bin: No such file or directory"};
     EXPECT_EQ(run({"missing.bin"}, kFailureStatus), expected);
     EXPECT_EQ(split_lines(log_of("missing.log")), expected);
     EXPECT_EQ(dir.entries(), std::set<std::string>{"missing.log"});
 }
 
-TEST_F(Cli, ADirectoryIsNotALog) {
+TEST_F(Cli, ADirectoryIsNotALogAndWritesNothing) {
     std::filesystem::create_directory(dir / "day.bin");
-    const Lines expected = {"Loading VXP binary file day.bin", "Error opening VXP binary file!"};
-    EXPECT_EQ(run({"day.bin"}, kFailureStatus), expected);
-    EXPECT_EQ(split_lines(log_of("day.log")), expected);
+    EXPECT_EQ(run({"day.bin", "-output_dir", "out"}, kFailureStatus),
+              (Lines{"Error opening VXP binary file!", "day.bin: Is a directory"}));
+    EXPECT_EQ(run({"day.bin/"}, kFailureStatus),
+              (Lines{"Error opening VXP binary file!", "day.bin/: Is a directory"}));
+    EXPECT_EQ(dir.entries(), std::set<std::string>{"day.bin"});
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "day.bin"));
 }
 
 TEST_F(Cli, AReadFailureIsNotACompleteLoad) {

@@ -123,6 +123,12 @@ TEST_F(Options, EveryBadValueIsOneErrorLineThenTheArgumentErrorAndNoFile) {
         {{"-observer", std::string(21, 'O')}, "Error: -observer is longer than 20 characters!"},
         {{"-agency", std::string(41, 'A')}, "Error: -agency is longer than 40 characters!"},
         {{"-observer", "J\xc3\xbcrgen"}, "Error: -observer must be printable ASCII text!"},
+        // 19 characters, 23 bytes: refused as non-ASCII, whatever its length.
+        {{"-observer",
+          "\xc3\x89quipe G\xc3\xa9od\xc3\xa9sie S\xc3\xbc"
+          "d"},
+         "Error: -observer must be printable ASCII text!"},
+        {{"-agency", std::string(41, 'A') + "\xc3\xa9"}, "Error: -agency must be printable ASCII text!"},
         {{"-output_dir", ""}, "Error: -output_dir requires a value!"},
         // A good option before a bad one creates no folder either.
         {{"-output_dir", "out", "-interval", "0"}, interval_error},

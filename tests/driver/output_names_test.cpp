@@ -22,6 +22,10 @@ TEST(ReplaceLastExtension, CutsAtTheLastDotOfTheFileName) {
     EXPECT_EQ(replace_last_extension("/a.b/c.d/run", ".log"), "/a.b/c.d/run.log");
     EXPECT_EQ(replace_last_extension("run.", ".log"), "run.log");
     EXPECT_EQ(replace_last_extension("", ".log"), ".log");
+    // The leading dot of a hidden file is part of its name.
+    EXPECT_EQ(replace_last_extension(".hidden", ".log"), ".hidden.log");
+    EXPECT_EQ(replace_last_extension("dir/.hidden", ".imr"), "dir/.hidden.imr");
+    EXPECT_EQ(replace_last_extension(".hidden.bin", ".log"), ".hidden.log");
 }
 
 TEST(OutputNameBesideInput, IsTheReplacedNameWhenItIsNotTheInput) {

@@ -8,7 +8,7 @@ rm -rf "$work"
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/kelvartix share/doc/kelvartix/README.md share/doc/kelvartix/LICENSE \
-    share/doc/kelvartix/sample.vxp include/vxp/parser.h include/vxp/records/gnss_records.h \
+    share/doc/kelvartix/sample.vxp share/man/man1/kelvartix.1.gz include/vxp/parser.h include/vxp/records/gnss_records.h \
     include/vxp/device/serial.h; do
     [ -f "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done

@@ -75,6 +75,33 @@ TEST_F(OutputFileTest, AFileGivenUpLeavesTheOldOneAlone) {
     EXPECT_EQ(entries(), std::vector<std::string>{"day.rnx"});
 }
 
+// A temporary name fits wherever its final name fits (255 bytes): the final name is shortened in
+// it, never inside a character.
+TEST_F(OutputFileTest, AFinalNameOfTheLongestLengthIsWritten) {
+    std::vector<std::string> long_names = {std::string(255, 'n')};
+#ifndef _WIN32  // names in UTF-8 bytes; Windows counts UTF-16 units
+    // 255 and 254 bytes of two-byte characters: the cut falls inside a character in one of them.
+    for (const std::string first : {"x", ""}) {
+        long_names.push_back(first);
+        for (int i = 0; i < 127; ++i)
+            long_names.back() += "\xc3\xa9";
+    }
+#endif
+    fs::create_directory(folder / "long");
+    for (const std::string& long_name : long_names) {
+        const fs::path path = folder / "long" / long_name;
+        OutputFile file;
+        ASSERT_TRUE(file.open(path.string()));
+        const std::string temporary = fs::directory_iterator(folder / "long")->path().filename().string();
+        const std::string kept = temporary.substr(1, temporary.rfind('.', temporary.rfind('-')) - 1);
+        EXPECT_LE(temporary.size(), 255u);
+        EXPECT_TRUE(long_name.starts_with(kept) && (long_name[kept.size()] & 0xC0) != 0x80) << temporary;
+        ASSERT_TRUE(file.close());
+        EXPECT_TRUE(fs::is_regular_file(path));
+        fs::remove(path);
+    }
+}
+
 // Two runs writing the same name at once, beside a temporary name some other run left: each
 // writes its own file, the last closed wins whole, and the stranger's file is not touched.
 TEST_F(OutputFileTest, WritersOfOneNameAtOnceEachWriteTheirOwnFile) {

@@ -5,10 +5,13 @@
 #include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 namespace robustness {
@@ -57,6 +60,25 @@ std::string mount_tiny_tmpfs(const std::filesystem::path& target, std::size_t by
         return errno_text("mount tmpfs");
     if (chdir(here) != 0)
         return errno_text("chdir");
+    return "";
+}
+
+std::string limit_file_size(std::size_t bytes) {
+    const struct rlimit limit = {bytes, bytes};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return errno_text("setrlimit");
+    // An ignored signal stays ignored through exec.
+    if (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR)
+        return errno_text("signal");
+    return "";
+}
+
+std::string signal_before_first_rename(int signal_number) {
+    // The hook is loaded before a sanitizer's runtime, which would refuse that order.
+    if (setenv("LD_PRELOAD", KELVARTIX_INTERRUPT_HOOK, 1) != 0 ||
+        setenv("KELVARTIX_TEST_SIGNAL", std::to_string(signal_number).c_str(), 1) != 0 ||
+        setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1) != 0)
+        return errno_text("setenv");
     return "";
 }
 

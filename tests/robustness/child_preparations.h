@@ -18,6 +18,13 @@ std::string drop_privileges();
 // on the new mount when that is the target.
 std::string mount_tiny_tmpfs(const std::filesystem::path& target, std::size_t bytes, bool read_only = false);
 
+// Limits every file the child writes to `bytes` (RLIMIT_FSIZE) and ignores SIGXFSZ, so that a
+// write past the limit fails with EFBIG as on a full disk: the full-disk case on any POSIX system.
+std::string limit_file_size(std::size_t bytes);
+// Preloads the hook library (interrupt_hook.c) that sends the program `signal_number` just before
+// its first rename of a temporary file, when that file is whole and not yet named.
+std::string signal_before_first_rename(int signal_number);
+
 // Whether a user other than the owner can reach `path` (every directory on the way searchable by
 // others) and, for a file, read and execute it.
 bool reachable_by_others(const std::filesystem::path& path);

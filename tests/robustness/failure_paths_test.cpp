@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,7 @@ const std::string kNoEntry = "No such file or directory";
 const std::string kNoSpace = "No space left on device";
 const std::string kNoPermission = "Permission denied";
 const std::string kReadOnly = "Read-only file system";
+const std::string kTooLarge = "File too large";
 
 Lines operator+(Lines a, const Lines& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -226,6 +229,44 @@ TEST_F(FailurePaths, RinexFilesOnAFullFileSystem) {
     expect_complete_imr();
 }
 
+TEST_F(FailurePaths, RinexFilesLargerThanTheFileSizeLimit) {
+    const std::vector<uint8_t> log = sample_log(kManyEpochs);
+    make_reference(log);
+    write_file(in() / "day.bin", log);
+    write_file(work() / obs0(), std::string("an older file\n"));
+    const Lines lines = run(kFailureStatus, [] { return limit_file_size(kTinyFileSystem); });
+    const Lines expected =
+        kLoaded + Lines{"Writing RINEX obs file for GNSS id 0... ", cannot_write(obs0(), kTooLarge),
+                        "Writing RINEX nav file for GNSS id 0... ", "done.",
+                        "Writing RINEX obs file for GNSS id 2... ", cannot_write(obs2(), kTooLarge),
+                        "Writing inertial data to IMR file... ",    cannot_write(kImr, kTooLarge),
+                        "Error writing novatel inertial data file!"};
+    EXPECT_EQ(lines, expected);
+    // No partial file, no temporary file; the older file keeps its bytes.
+    EXPECT_EQ(std::distance(fs::directory_iterator(work()), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(in()), fs::directory_iterator()), 2);  // input and log
+    EXPECT_EQ(read_file(work() / obs0()), "an older file\n");
+    expect_complete(nav0());
+}
+
+// Ctrl-C or a request to terminate while a whole file waits for its name: the temporary file is
+// removed, the older file keeps its bytes, and the run ends with exit code -1.
+TEST_F(FailurePaths, AnInterruptedRunLeavesNoTemporaryFile) {
+    make_reference(sample_log(kEpochs));
+    for (const int signal_number : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal_number);
+        write_file(work() / obs0(), std::string("an older file\n"));
+        const ProgramRun result = run_kelvartix(work(), {kInput, "-inertial_data", "novatel"},
+                                                [&] { return signal_before_first_rename(signal_number); });
+        EXPECT_EQ(result.setup_error, "");
+        EXPECT_EQ(result.exit_code, kFailureStatus);
+        EXPECT_EQ(split_lines(read_file(in() / "day.log")),
+                  kLoaded + Lines{"Writing RINEX obs file for GNSS id 0... "});
+        EXPECT_EQ(std::distance(fs::directory_iterator(work()), fs::directory_iterator()), 1);
+        EXPECT_EQ(read_file(work() / obs0()), "an older file\n");
+    }
+}
+
 TEST_F(FailurePaths, AnImrFileOnAFullDevice) {
     make_reference(sample_log(kEpochs));
     fs::create_symlink("/dev/full", in() / "day.imr");
@@ -249,12 +290,26 @@ TEST_F(FailurePaths, AnImrFileThatCannotBeCreated) {
         expect_complete(name);
 }
 
-TEST_F(FailurePaths, ADirectoryAsInputIsNotALoad) {
+TEST_F(FailurePaths, ADirectoryAsInputIsNotALoadAndLeavesNoLog) {
     fs::remove(in() / "day.bin");
     fs::create_directory(in() / "day.bin");
-    const Lines lines = run(kFailureStatus);
-    const Lines expected = (Lines{"Loading VXP binary file ../in/day.bin", "Error opening VXP binary file!"});
-    EXPECT_EQ(lines, expected);
+    const ProgramRun result = run_kelvartix(work(), {kInput, "-inertial_data", "novatel"});
+    EXPECT_EQ(result.exit_code, kFailureStatus);
+    EXPECT_EQ(lines_after_banner(result.out),
+              (Lines{"Error opening VXP binary file!", std::string(kInput) + ": Is a directory"}));
+    EXPECT_TRUE(fs::is_empty(work()));
+    EXPECT_EQ(std::distance(fs::directory_iterator(in()), fs::directory_iterator()), 1);
+}
+
+TEST_F(FailurePaths, AnInputThatMayNotBeReadIsNamedWithTheReason) {
+    fs::permissions(dir.path(), fs::perms::all, fs::perm_options::replace);
+    fs::permissions(in(), fs::perms::all, fs::perm_options::replace);
+    fs::permissions(in() / "day.bin", fs::perms::none, fs::perm_options::replace);
+    if (!reachable_by_others(in()) || !reachable_by_others(KELVARTIX_BINARY))
+        GTEST_SKIP() << "the test directory or the program is out of reach of an unprivileged user";
+    const Lines lines = run(kFailureStatus, drop_privileges);
+    EXPECT_EQ(lines, (Lines{"Loading VXP binary file ../in/day.bin", "Error opening VXP binary file!",
+                            std::string(kInput) + ": " + kNoPermission}));
     EXPECT_TRUE(fs::is_empty(work()));
     EXPECT_FALSE(fs::exists(in() / "day.imr"));
 }
