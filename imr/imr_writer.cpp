@@ -1,11 +1,9 @@
-// Writes the IMR inertial file: the header from the whole time-tag list, then one record per IMU
-// time tag inside the settings' window that has both an angular and a linear measurement, in
-// time-tag order.
+// Writes the IMR inertial file: the header, its data rate from the time tags inside the settings'
+// window, then one record per IMU time tag inside the window that has both an angular and a linear
+// measurement, in time-tag order.
 #include "imr/imr_writer.h"
 
-#include <cmath>
 #include <cstring>
-#include <limits>
 #include <vector>
 
 #include "imr/imr_format.h"
@@ -15,17 +13,6 @@ namespace {
 
 // Records buffered before one fwrite: 8192 x 32 bytes = 256 KiB per write.
 inline constexpr std::size_t kRecordsPerBlock = 8192;
-
-// Samples per second: the inverse of the median interval between neighbouring time tags, so a
-// tag that arrives early or late, or a dropped sample, leaves the sensor's rate as it is. With no
-// positive interval, or one too small for a finite rate, it is 0.
-double data_rate(const VxpDataStore& store) {
-    const double interval = store.imu_median_interval();
-    if (interval == std::numeric_limits<double>::max())
-        return 0.0;
-    const double rate = std::round(1.0 / interval);
-    return std::isfinite(rate) ? rate : 0.0;
-}
 
 ImrHeader make_header(bool delta_mode, double rate, const ImrFileSettings& settings) {
     ImrHeader header{};
@@ -81,17 +68,69 @@ class RecordBlocks {
     std::vector<ImrRecord> records_;
 };
 
+// The records of the window, one tag after the other: each tag inside the window whose angular
+// and linear measurements are both found gives one.
+class WindowRecords {
+  public:
+    WindowRecords(VxpDataStore& store, const ImrFileSettings& settings)
+        : store_(store), settings_(settings), count_(store.imu_time_count()) {
+        // Delta mode needs both increment kinds; otherwise the file carries the scaled rates.
+        delta_mode_ = !store.delta_theta_records().empty() && !store.delta_velocity_records().empty();
+        angular_at_ = delta_mode_ ? &VxpDataStore::delta_theta_at : &VxpDataStore::scaled_gyro_at;
+        linear_at_ = delta_mode_ ? &VxpDataStore::delta_velocity_at : &VxpDataStore::scaled_accel_at;
+    }
+
+    bool delta_mode() const { return delta_mode_; }
+
+    // The next record; false after the last.
+    bool next(ImrRecord& record) {
+        for (; next_tag_ < count_; ++next_tag_) {
+            const uint32_t i = next_tag_;
+            GpsTimestamp tag{};
+            if (!store_.imu_time_at(i, tag))
+                return false;
+            if (!settings_.window.contains(gps_seconds(tag.time_of_week, tag.week_number)))
+                continue;
+            SensorVector angular{};
+            SensorVector linear{};
+            const bool has_angular = (store_.*angular_at_)(i, angular, true);
+            const bool has_linear = (store_.*linear_at_)(i, linear, true);
+            if (has_angular && has_linear) {
+                record = make_record(tag.time_of_week, angular, linear, settings_);
+                ++next_tag_;
+                return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    using Lookup = bool (VxpDataStore::*)(uint32_t, SensorVector&, bool);
+    VxpDataStore& store_;
+    const ImrFileSettings& settings_;
+    bool delta_mode_ = false;
+    Lookup angular_at_ = nullptr;
+    Lookup linear_at_ = nullptr;
+    uint32_t count_;
+    uint32_t next_tag_ = 0;
+};
+
 }  // namespace
 
 WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& settings,
                              const WriterContext& context) {
     const std::string& file_name = settings.file_name;
-    // Delta mode needs both increment kinds; otherwise the file carries the scaled rates.
-    const bool delta_mode = !store.delta_theta_records().empty() && !store.delta_velocity_records().empty();
-    using Lookup = bool (VxpDataStore::*)(uint32_t, SensorVector&, bool);
-    const Lookup angular_at = delta_mode ? &VxpDataStore::delta_theta_at : &VxpDataStore::scaled_gyro_at;
-    const Lookup linear_at = delta_mode ? &VxpDataStore::delta_velocity_at : &VxpDataStore::scaled_accel_at;
-    const ImrHeader header = make_header(delta_mode, data_rate(store), settings);
+    WindowRecords records(store, settings);
+    ImrRecord record{};
+    bool more = records.next(record);
+    // Chosen times without a record give no file: one of that name keeps its bytes.
+    if (!more && settings.window.bounded()) {
+        WriterOutcome outcome;
+        outcome.status = WriterOutcome::Status::skipped;
+        outcome.file_name = file_name;
+        return outcome;
+    }
+    const ImrHeader header = make_header(records.delta_mode(), store.imu_rate_hz(settings.window), settings);
 
     OutputFile file;
     if (!file.open(file_name))
@@ -101,20 +140,8 @@ WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& setting
     context.messages.write("Writing inertial data to IMR file... ");
 
     bool ok = file.write(&header, sizeof header);
-    const uint32_t count = store.imu_time_count();
-    for (uint32_t i = 0; ok && i < count; ++i) {
-        GpsTimestamp tag{};
-        if (!store.imu_time_at(i, tag))
-            break;
-        if (!settings.window.contains(gps_seconds(tag.time_of_week, tag.week_number)))
-            continue;
-        SensorVector angular{};
-        SensorVector linear{};
-        const bool has_angular = (store.*angular_at)(i, angular, true);
-        const bool has_linear = (store.*linear_at)(i, linear, true);
-        if (has_angular && has_linear)
-            ok = output.add(make_record(tag.time_of_week, angular, linear, settings));
-    }
+    for (; ok && more; more = records.next(record))
+        ok = output.add(record);
 
     output.flush();
     if (!file.close()) {

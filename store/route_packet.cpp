@@ -207,6 +207,10 @@ void route_sensor(VxpDataStore& store, uint8_t* packet, uint16_t size, uint8_t k
         }
     });
 
+    // A packet without a time field cannot place its samples, so they are left out: with index 0
+    // they would pass for the first tag's, and break the rising order the lookups walk.
+    if (own_time == nullptr && shared_time == nullptr)
+        return;
     const uint32_t t = file_sensor_times(store, own_time, shared_time);
     append_indexed(store.scaled_accel, accel, t);
     append_indexed(store.scaled_gyro, gyro, t);
