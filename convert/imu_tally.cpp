@@ -1,34 +1,26 @@
 #include "convert/imu_tally.h"
 
-#include <algorithm>
-#include <cmath>
-
-void ImuTally::add(const SensorPacketRecords& records) {
-    any_delta_theta_ = any_delta_theta_ || records.delta_theta != nullptr;
-    any_delta_velocity_ = any_delta_velocity_ || records.delta_velocity != nullptr;
-    const GpsTimestamp* const tag = records.tag();
+void ImuTally::add(const SensorPacketRecords& r) {
+    any_delta_theta_ = any_delta_theta_ || r.delta_theta != nullptr;
+    any_delta_velocity_ = any_delta_velocity_ || r.delta_velocity != nullptr;
+    // An untimed packet's samples are left out, and it is no neighbour of any tag.
+    const GpsTimestamp* const tag = r.tag();
     if (tag == nullptr)
         return;
-    // Intervals between neighbouring tags that both have a week and a time that is not negative;
-    // a week rollover adds a week.
-    const bool usable = tag->time_of_week >= 0 && tag->week_number != 0;
-    if (previous_usable_ && usable) {
+    const bool in_window = window_.contains(gps_seconds(tag->time_of_week, tag->week_number));
+    if (in_window) {
+        delta_records_ += r.delta_theta != nullptr && r.delta_velocity != nullptr ? 1 : 0;
+        scaled_records_ += r.scaled_gyro != nullptr && r.scaled_accel != nullptr ? 1 : 0;
+    }
+    // Intervals between neighbouring tags that both have a week and a time that is not negative
+    // (a NaN time fails too) and both lie in the window; a week rollover adds a week.
+    const bool counted = in_window && tag->time_of_week >= 0 && tag->week_number != 0;
+    if (previous_counted_ && counted) {
         double d = tag->time_of_week - previous_time_;
         if (d < 0)
             d += kSecondsPerGpsWeek;
-        if (d > 0)
-            intervals_.push_back(d);
+        rate_.add(d);
     }
-    previous_usable_ = usable;
+    previous_counted_ = counted;
     previous_time_ = tag->time_of_week;
-}
-
-double ImuTally::rate_hz() const {
-    if (intervals_.empty())
-        return 0.0;
-    std::vector<double> sorted = intervals_;
-    const std::size_t middle = (sorted.size() - 1) / 2;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(middle), sorted.end());
-    const double rate = std::round(1.0 / sorted[middle]);
-    return std::isfinite(rate) ? rate : 0.0;
 }

@@ -166,6 +166,10 @@ bool write_inertial_file(VxpDataStore& store, const WriterContext& context) {
     const ImrFileSettings settings{imr_file_name, run_settings.imr_gyro_scale, run_settings.imr_accel_scale,
                                    run_settings.time_window};
     const WriterOutcome outcome = write_imr_file(store, settings, context);
+    if (outcome.status == WriterOutcome::Status::skipped) {
+        log_line("Warning: no inertial record in the selected times; no IMR file written.");
+        return true;
+    }
     if (outcome) {
         return true;
     }

@@ -40,7 +40,7 @@ void run_queries(VxpDataStore& store) {
     double leap = 0;
     store.leap_seconds_from_data(leap);
     store.imu_min_interval();
-    store.imu_median_interval();
+    store.imu_rate_hz();
     store.imu_checksum_errors();
     const uint32_t imu_times = store.imu_time_count();
     GpsTimestamp time{};

@@ -16,17 +16,6 @@ namespace {
 // Records buffered before one fwrite: 8192 x 32 bytes = 256 KiB per write.
 inline constexpr std::size_t kRecordsPerBlock = 8192;
 
-// Samples per second: the inverse of the median interval between neighbouring time tags, so a
-// tag that arrives early or late, or a dropped sample, leaves the sensor's rate as it is. With no
-// positive interval, or one too small for a finite rate, it is 0.
-double data_rate(const VxpDataStore& store) {
-    const double interval = store.imu_median_interval();
-    if (interval == std::numeric_limits<double>::max())
-        return 0.0;
-    const double rate = std::round(1.0 / interval);
-    return std::isfinite(rate) ? rate : 0.0;
-}
-
 ImrHeader make_header(bool delta_mode, double rate, const ImrFileSettings& settings) {
     ImrHeader header{};
     std::memcpy(header.signature, kImrSignature, sizeof header.signature);
@@ -130,29 +119,56 @@ WriterOutcome ImrFileStream::finish() {
     return outcome;
 }
 
+namespace {
+
+// The records of the window, one tag after the other: each tag inside the window whose angular
+// and linear measurements are both found gives one; calls add(tag, angular, linear) for each
+// until it returns false. Returns how many were found.
+template <class Add>
+uint64_t for_each_window_record(VxpDataStore& store, const ImrFileSettings& settings, bool delta_mode, Add&& add) {
+    using Lookup = bool (VxpDataStore::*)(uint32_t, SensorVector&, bool);
+    const Lookup angular_at = delta_mode ? &VxpDataStore::delta_theta_at : &VxpDataStore::scaled_gyro_at;
+    const Lookup linear_at = delta_mode ? &VxpDataStore::delta_velocity_at : &VxpDataStore::scaled_accel_at;
+    uint64_t found = 0;
+    const uint32_t count = store.imu_time_count();
+    for (uint32_t i = 0; i < count; ++i) {
+        GpsTimestamp tag{};
+        if (!store.imu_time_at(i, tag))
+            break;
+        if (!settings.window.contains(gps_seconds(tag.time_of_week, tag.week_number)))
+            continue;
+        SensorVector angular{};
+        SensorVector linear{};
+        if (!(store.*angular_at)(i, angular, true) || !(store.*linear_at)(i, linear, true))
+            continue;
+        ++found;
+        if (!add(tag, angular, linear))
+            break;
+    }
+    return found;
+}
+
+}  // namespace
+
 WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& settings, const WriterContext& context) {
     // Delta mode needs both increment kinds; otherwise the file carries the scaled rates.
     const bool delta_mode = !store.delta_theta_records().empty() && !store.delta_velocity_records().empty();
-    ImrFileStream file(settings, delta_mode, data_rate(store), context);
+    // Chosen times without a record give no file: one of that name keeps its bytes.
+    if (settings.window.bounded() &&
+        for_each_window_record(store, settings, delta_mode, [](auto&&...) { return false; }) == 0) {
+        WriterOutcome outcome;
+        outcome.status = WriterOutcome::Status::skipped;
+        outcome.file_name = settings.file_name;
+        return outcome;
+    }
+    ImrFileStream file(settings, delta_mode, store.imu_rate_hz(settings.window), context);
+    store.sensor_cursors = {};  // the lookups walk from the first tag again
     if (file.begin()) {
-        const uint32_t count = store.imu_time_count();
-        for (uint32_t i = 0; i < count; ++i) {
-            GpsTimestamp tag{};
-            if (!store.imu_time_at(i, tag))
-                break;
-            SensorVector theta{};
-            SensorVector velocity{};
-            SensorVector gyro{};
-            SensorVector accel{};
-            const bool ok =
-                delta_mode ? file.add(tag, store.delta_theta_at(i, theta, true) ? &theta : nullptr,
-                                      store.delta_velocity_at(i, velocity, true) ? &velocity : nullptr, nullptr,
-                                      nullptr)
-                           : file.add(tag, nullptr, nullptr, store.scaled_gyro_at(i, gyro, true) ? &gyro : nullptr,
-                                      store.scaled_accel_at(i, accel, true) ? &accel : nullptr);
-            if (!ok)
-                break;
-        }
+        for_each_window_record(store, settings, delta_mode,
+                               [&](const GpsTimestamp& tag, const SensorVector& angular, const SensorVector& linear) {
+                                   return delta_mode ? file.add(tag, &angular, &linear, nullptr, nullptr)
+                                                     : file.add(tag, nullptr, nullptr, &angular, &linear);
+                               });
     }
     return file.finish();
 }

@@ -17,7 +17,9 @@ struct ImrFileSettings {
     GpsTimeWindow window{};  // records of IMU time tags outside it are left out (default: none)
 };
 
-// The store's lookups advance its cursors, hence not const.
+// The store's lookups advance its cursors, hence not const. A bounded window that holds no record
+// writes no file and answers skipped (the caller says so); any other run writes the file, the
+// header alone when the log has no record.
 WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& settings,
                              const WriterContext& context);
 

@@ -6,7 +6,7 @@
 struct WriterOutcome {
     enum class Status {
         written,        // file complete and closed
-        skipped,        // nothing to write (unusable file name); no file, no message
+        skipped,        // nothing to write (unusable file name, no record); no file, no message
         content_error,  // the writer logged an error line and gave up; what it wrote stays
         file_error,     // the file could not be created, written or closed
     };

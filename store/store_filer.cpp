@@ -111,7 +111,9 @@ void StoreFiler::good_packet(uint8_t descriptor_set, const uint8_t* packet, uint
 }
 
 void StoreFiler::sensor_packet(const SensorPacketRecords& r) {
-    if (!keeps_bulk())
+    // A packet without a time field has no time its samples could be filed under (filed under
+    // index 0 they would stand among the samples of other packets): they are left out.
+    if (!keeps_bulk() || r.tag() == nullptr)
         return;
     const uint32_t t = file_sensor_times(store_, r.own_time, r.shared_time);
     append_indexed(store_.scaled_accel, r.scaled_accel, t);

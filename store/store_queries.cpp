@@ -2,13 +2,13 @@
 // records and the cursor lookups that find the data record belonging to a time record.
 #include <limits>
 
-#include "store/median_select.h"
+#include "store/imu_rate.h"
 #include "store/vxp_data_store.h"
 
 namespace {
 
 constexpr double kSecondsPerWeek = 604800.0;
-// Answer of imu_min_interval and imu_median_interval when no pair of time records counts.
+// Answer of imu_min_interval when no pair of time records counts.
 constexpr double kNoInterval = std::numeric_limits<double>::max();
 // Answer of first_valid_gnss_time when no time record is valid.
 constexpr uint32_t kNoPosition = 0xFFFFFFFFu;
@@ -196,23 +196,25 @@ uint32_t VxpDataStore::first_valid_gnss_time(int receiver_index) const {
 namespace {
 
 // Calls f(d) for the interval d between every two neighbouring IMU time records that both have a
-// week and a time that is not negative (a NaN time fails too); a week rollover adds a week.
+// week and a time that is not negative (a NaN time fails too) and both lie in the window; a week
+// rollover adds a week.
 template <class F>
-void for_each_imu_interval(const Sequence<GpsTimestamp>& times, F&& f) {
-    const auto usable = [](const GpsTimestamp& time) {
-        return time.time_of_week >= 0 && time.week_number != 0;
+void for_each_imu_interval(const Sequence<GpsTimestamp>& times, const GpsTimeWindow& window, F&& f) {
+    const auto counted = [&](const GpsTimestamp& time) {
+        return time.time_of_week >= 0 && time.week_number != 0 &&
+               window.contains(gps_seconds(time.time_of_week, time.week_number));
     };
-    bool previous_usable = false;
+    bool previous_counted = false;
     double previous_time = 0;
     for (const GpsTimestamp& current : times) {
-        const bool current_usable = usable(current);
-        if (previous_usable && current_usable) {
+        const bool current_counted = counted(current);
+        if (previous_counted && current_counted) {
             double d = current.time_of_week - previous_time;
             if (d < 0)
                 d += kSecondsPerWeek;  // week rollover
             f(d);
         }
-        previous_usable = current_usable;
+        previous_counted = current_counted;
         previous_time = current.time_of_week;
     }
 }
@@ -221,24 +223,20 @@ void for_each_imu_interval(const Sequence<GpsTimestamp>& times, F&& f) {
 
 double VxpDataStore::imu_min_interval() const {
     double interval = kNoInterval;
-    for_each_imu_interval(imu_time_tags(*this), [&](double d) {
+    for_each_imu_interval(imu_time_tags(*this), GpsTimeWindow{}, [&](double d) {
         if (d < interval)
             interval = d;
     });
     return interval;
 }
 
-double VxpDataStore::imu_median_interval() const {
-    const Sequence<GpsTimestamp>& times = imu_time_tags(*this);
+double VxpDataStore::imu_rate_hz(const GpsTimeWindow& window) const {
     // Equal neighbours (0) and intervals still negative after the rollover correction (a time of
-    // week beyond a week; NaN from infinite times) say nothing about the rate.
-    const auto visit_positive = [&](auto&& f) {
-        for_each_imu_interval(times, [&](double d) {
-            if (d > 0)
-                f(d);
-        });
-    };
-    return median_select::median(visit_positive, kNoInterval);
+    // week beyond a week; NaN from infinite times) say nothing about the rate: ImuRate passes
+    // them over.
+    ImuRate rate;
+    for_each_imu_interval(imu_time_tags(*this), window, [&](double d) { rate.add(d); });
+    return rate.rate_hz();
 }
 
 bool VxpDataStore::scaled_accel_at(uint32_t t, ScaledAccelVector& out, bool exact) {

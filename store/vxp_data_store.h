@@ -10,6 +10,7 @@
 
 #include "route/packet_router.h"
 #include "route/record_consumer.h"
+#include "store/gps_time_window.h"
 #include "store/sequence.h"
 #include "store/store_filer.h"
 #include "store/store_memory.h"
@@ -94,9 +95,9 @@ class VxpDataStore {
     bool filter_time_at(uint32_t i, GpsTimestamp& out) const;
     uint32_t first_valid_gnss_time(int receiver_index) const;
     double imu_min_interval() const;
-    // The median of the positive counted intervals: the sensor's own period, which neither
-    // time-tag jitter nor dropped samples move.
-    double imu_median_interval() const;
+    // Samples per second of the IMU (ImuRate) from the intervals between neighbouring time tags
+    // that both lie in the window: the rate of the records a file of that window holds.
+    double imu_rate_hz(const GpsTimeWindow& window = {}) const;
 
     // Cursor lookups: the last element at or after the cursor whose time_index does not exceed t
     // (with exact, only an element whose time_index equals t). Rising t makes a pass linear.

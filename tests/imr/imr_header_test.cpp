@@ -107,7 +107,7 @@ TEST(ImrHeader, DeltaFlagsFollowTheMode) {
     EXPECT_EQ(value_at<int32_t>(scaled, 21), 0);
 }
 
-TEST(ImrHeader, RateFromTheMedianInterval) {
+TEST(ImrHeader, RateFromTheIntervalsNearTheMedian) {
     EXPECT_EQ(rate_for_tags(tags_every(0.01, 500)), 100.0);
     // One short interval of 0.0049 s among steps of 0.01 s is jitter, not a rate of 204.
     EXPECT_EQ(rate_for_tags({tag(10.0), tag(10.0049), tag(10.0149), tag(10.0249)}), 100.0);
@@ -127,6 +127,23 @@ TEST(ImrHeader, RateSurvivesJitterAndDroppedSamples) {
         if (static_cast<int>(std::lround((t.time_of_week - 345600.0) / 0.005)) % 5 != 2)
             gappy.push_back(t);
     EXPECT_EQ(rate_for_tags(gappy), 200.0);
+}
+
+// Tags of whole milliseconds step unevenly (400 Hz: 2, 3, 2, 3 ms); with an odd or an even number of
+// intervals, and with one sample dropped, the rate is still the sensor's.
+TEST(ImrHeader, RateFromWholeMillisecondTags) {
+    for (int rate : {100, 128, 200, 256, 300, 400, 600, 1000}) {
+        for (int intervals : {1000, 1001}) {
+            for (int dropped : {-1, intervals / 2}) {
+                std::vector<GpsTimestamp> tags;
+                for (int k = 0; k <= intervals; ++k)
+                    if (k != dropped)
+                        tags.push_back(
+                            tag(static_cast<double>(345600000 + std::lround(k * 1000.0 / rate)) / 1000));
+                EXPECT_EQ(rate_for_tags(tags), rate) << intervals << " intervals, dropped " << dropped;
+            }
+        }
+    }
 }
 
 TEST(ImrHeader, RateIsZeroWithoutACountedPair) {

@@ -48,12 +48,22 @@ TEST(ImrOutcome, WrittenFileAndItsMessagesOnOneLine) {
     EXPECT_EQ(read_bytes(path).size(), kHeaderSize + 3 * kRecordSize);
 }
 
-TEST(ImrOutcome, AnExistingFileIsReplaced) {
+// A window that holds no record writes no file: the one of that name keeps its bytes, and the
+// run, not the writer, says so. Without a window, a log without records gives the header alone.
+TEST(ImrOutcome, AnExistingFileIsReplacedUnlessTheWindowHoldsNoRecord) {
     ScratchDir dir;
     const std::string path = dir.file("run.imr");
     VxpDataStore big;
     fill_samples(big, 50);
     ASSERT_TRUE(export_imr(path, big));
+    const std::vector<uint8_t> before = read_bytes(path);
+    GpsTimeWindow after_the_samples;
+    after_the_samples.start = gps_seconds(1000.5, kWeek);
+    CapturedMessages messages;
+    const ImrFileSettings settings{path, kGyroScale, kAccelScale, after_the_samples};
+    EXPECT_EQ(write_imr_file(big, settings, test_context(messages)).status, WriterOutcome::Status::skipped);
+    EXPECT_EQ(messages.text(), "");
+    EXPECT_EQ(read_bytes(path), before);
     VxpDataStore empty;
     ASSERT_TRUE(export_imr(path, empty));
     EXPECT_EQ(read_bytes(path).size(), kHeaderSize);

@@ -1,14 +1,16 @@
 // Store queries on directly filled members: cursor lookups, leap seconds, time records, the
-// minimum and median IMU intervals and the first valid GNSS time.
+// minimum IMU interval, the IMU rate and the first valid GNSS time.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <random>
 #include <vector>
 
-#include "store/median_select.h"
+#include "store/imu_rate.h"
 #include "store_test_support.h"
 
 namespace {
@@ -231,19 +233,43 @@ TEST(MinInterval, SmallestStepWithGapsWeekZeroAndRollover) {
     EXPECT_EQ(store->imu_min_interval(), 0.5);
 }
 
-TEST(MedianInterval, MatchesASortedCopyOfTheCountedIntervals) {
+// The rate rule worked out from a sorted copy of the intervals, to the nanosecond.
+double rate_from_sorted_copy(const std::vector<double>& intervals) {
+    std::vector<double> ns;
+    for (double d : intervals)
+        ns.push_back(static_cast<double>(std::llround(d * 1e9)));
+    std::sort(ns.begin(), ns.end());
+    if (ns.empty())
+        return 0.0;
+    const auto mean_near = [&](double centre) {
+        double sum = 0;
+        double count = 0;
+        for (double d : ns)
+            if (std::abs(d - centre) <= centre / 2) {
+                sum += d;
+                ++count;
+            }
+        return count > 0 ? sum / count : centre;
+    };
+    const double median = (ns[(ns.size() - 1) / 2] + ns[ns.size() / 2]) / 2;
+    return std::round(1e9 / mean_near(mean_near(median)));
+}
+
+TEST(ImuRate, MatchesASortedCopyOfTheCountedIntervals) {
     auto store = make_store();
-    EXPECT_EQ(store->imu_median_interval(), kNoInterval);
+    EXPECT_EQ(store->imu_rate_hz(), 0.0);
     // Equal neighbours, week-0 records and rollovers as imu_min_interval counts them; intervals of
-    // 0 are left out. Odd and even numbers of intervals, with repeated values among them.
+    // 0 are left out. Odd and even numbers of intervals; steps on both edges of the band around a
+    // 5 ms median (2.5 and 7.5 ms are in it), and outside it.
+    const double steps_ms[] = {0, 2, 2.5, 5, 5, 5, 5, 5, 7.5, 7.6, 10, 15};
     std::mt19937 random(7);
     for (int n : {2, 3, 4, 5, 50, 51, 1000, 1001}) {
         store->imu_timestamps.clear();
-        double time = 604700.0;
+        double time = 604799.0;
         uint16_t week = 2200;
         for (int i = 0; i < n + 1; ++i) {
             store->imu_timestamps.push_back(time_record(time, random() % 97 == 0 ? 0 : week));
-            time += 0.005 * static_cast<double>(random() % 4);  // 0, 5, 10 or 15 ms
+            time += steps_ms[random() % std::size(steps_ms)] / 1000;
             if (time >= 604800.0) {
                 time -= 604800.0;
                 ++week;
@@ -260,20 +286,26 @@ TEST(MedianInterval, MatchesASortedCopyOfTheCountedIntervals) {
             if (d > 0)
                 intervals.push_back(d);
         }
-        std::sort(intervals.begin(), intervals.end());
-        const std::size_t m = intervals.size();
-        const double expected = m == 0 ? kNoInterval
-                                : m % 2 == 1
-                                    ? intervals[m / 2]
-                                    : intervals[m / 2 - 1] + (intervals[m / 2] - intervals[m / 2 - 1]) / 2;
-        EXPECT_EQ(store->imu_median_interval(), expected) << n << " records";
-        // The same from the digit-by-digit count that long logs take.
-        const auto visit = [&](auto&& f) {
-            for (double d : intervals)
-                f(d);
-        };
-        EXPECT_EQ(median_select::median(visit, kNoInterval, 0), expected) << n << " records, counted";
+        EXPECT_EQ(store->imu_rate_hz(), rate_from_sorted_copy(intervals)) << n << " records";
     }
+}
+
+TEST(ImuRate, PastTheTableSizeTheGrainGrows) {
+    // 1 kHz tags jittered by up to 50 us in whole nanoseconds: 100001 values, 100 Hz of them slow.
+    std::mt19937 random(3);
+    ImuRate rate;
+    std::vector<double> intervals;
+    for (int i = 0; i < 200000; ++i) {
+        const double nominal = i % 10 == 0 ? 0.01 : 0.001;
+        intervals.push_back(nominal +
+                            static_cast<double>(static_cast<int>(random() % 100001) - 50000) * 1e-9);
+        rate.add(intervals.back());
+    }
+    EXPECT_LE(rate.values(), ImuRate::kMaxValues);
+    EXPECT_GT(rate.grain_ns(), 1);
+    EXPECT_EQ(rate.count(), intervals.size());
+    EXPECT_EQ(rate.rate_hz(), 1000.0);
+    EXPECT_EQ(rate.rate_hz(), rate_from_sorted_copy(intervals));
 }
 
 }  // namespace

@@ -291,25 +291,55 @@ void glonass_times(CraftedLog& log) {
     }
 }
 
-// Inertial packets (set 0x80) whose time fields differ: the shared 0xD3 field, the sensor's own
-// 0x12 field only, or both (the 0x12 time then 500 s earlier). Each sample's gyro x names it.
-void mixed_inertial_tags(CraftedLog& log) {
-    enum Tags { shared, own, both };
-    const Tags tags[] = {shared, own, shared, own, shared, both, both, own, own, shared};
-    for (std::size_t k = 0; k < std::size(tags); ++k) {
+// Inertial packets (set 0x80) at 100 Hz from 1000 s of the week, each with the time fields named:
+// the shared 0xD3 field, the sensor's own 0x12 field only, both (the 0x12 time then 500 s earlier),
+// or none. Each timed sample's gyro x names it; the untimed samples have gyro x 99.
+enum class Tags { shared, own, both, none };
+
+void inertial_packets(CraftedLog& log, std::initializer_list<Tags> packets) {
+    int k = 0;
+    for (const Tags tags : packets) {
         const double tow = 1000.0 + 0.01 * static_cast<double>(k);
-        const GpsTimestamp time{tags[k] == both ? tow - 500.0 : tow, kWeek, kValid};
+        const GpsTimestamp time{tags == Tags::both ? tow - 500.0 : tow, kWeek, kValid};
         const GpsTimestamp shared_time{tow, kWeek, kValid};
-        const SensorVector gyro{0.125f * static_cast<float>(k + 1), -0.5f, 0.0625f};
+        const float name = tags == Tags::none ? 99.0f : 0.125f * static_cast<float>(++k);
+        const SensorVector gyro{name, -0.5f, 0.0625f};
         const SensorVector accel{0.01f, -0.02f, -1.0f};
         VxpLogWriter& w = log.writer();
         w.begin(VXP_SET_SENSOR);
-        if (tags[k] != shared)
+        if (tags == Tags::own || tags == Tags::both)
             w.field(VXP_SENSOR_FIELD_TIME, time, vxp_decode_gps_timestamp);
         w.field(VXP_SENSOR_FIELD_SCALED_GYRO, gyro, vxp_decode_sensor_vector);
         w.field(VXP_SENSOR_FIELD_SCALED_ACCEL, accel, vxp_decode_sensor_vector);
-        if (tags[k] != own)
+        if (tags == Tags::shared || tags == Tags::both)
             w.field(VXP_FIELD_SHARED_TIME, shared_time, vxp_decode_gps_timestamp);
+        w.finish();
+    }
+}
+
+// Ten samples whose packets mix the kinds of time field, and two packets without a time field.
+void mixed_inertial_tags(CraftedLog& log) {
+    using enum Tags;
+    inertial_packets(log, {shared, own, shared, none, own, shared, both, both, own, none, own, shared});
+}
+
+// Ten samples with the sensor's own time field, and two packets without a time field among them.
+void untimed_inertial_packets(CraftedLog& log) {
+    using enum Tags;
+    inertial_packets(log, {own, own, own, none, own, own, own, own, none, own, own, own});
+}
+
+// Inertial samples at 100 Hz for 2 s from noon, then at 200 Hz for 0.5 s.
+void inertial_rate_change(CraftedLog& log) {
+    for (int k = 0; k < 300; ++k) {
+        const double tow = kTuesdayNoon + (k < 200 ? 0.01 * k : 2.0 + 0.005 * (k - 200));
+        const SensorVector gyro{0.001f * static_cast<float>(k), -0.5f, 0.0625f};
+        const SensorVector accel{0.01f, -0.02f, -1.0f};
+        VxpLogWriter& w = log.writer();
+        w.begin(VXP_SET_SENSOR);
+        w.field(VXP_SENSOR_FIELD_TIME, GpsTimestamp{tow, kWeek, kValid}, vxp_decode_gps_timestamp);
+        w.field(VXP_SENSOR_FIELD_SCALED_GYRO, gyro, vxp_decode_sensor_vector);
+        w.field(VXP_SENSOR_FIELD_SCALED_ACCEL, accel, vxp_decode_sensor_vector);
         w.finish();
     }
 }
@@ -328,6 +358,8 @@ constexpr Case kCases[] = {
     {"mixed_inertial_tags", mixed_inertial_tags},
     {"antenna_height_change", antenna_height_change},
     {"window_edges", five_hertz_one_kilohertz},
+    {"untimed_inertial_packets", untimed_inertial_packets},
+    {"inertial_rate_change", inertial_rate_change},
 };
 
 bool wanted(const char* name, int argc, char** argv) {
