@@ -1,5 +1,6 @@
 #include "convert/log_source.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -12,6 +13,7 @@ namespace {
 // The log is read in large blocks: few system calls, and no copy through a stdio buffer.
 constexpr std::size_t kReadBlockSize = std::size_t{1} << 20;
 constexpr const char* kSpoolSuffix = ".spool";
+constexpr uint64_t kNoLimit = UINT64_MAX;
 
 std::string reason(int error) {
     return std::strerror(error != 0 ? error : EIO);
@@ -66,7 +68,7 @@ bool LogSource::read_pass(const Take& take) {
             error_ = reason(errno);
             return false;
         }
-        return read_all(input_, take, nullptr);
+        return read_all(input_, take, nullptr, pass == 0 ? kNoLimit : first_pass_bytes_);
     }
     if (pass == 0) {
         // The first reading of an input that cannot be read again keeps a copy of every byte.
@@ -78,7 +80,7 @@ bool LogSource::read_pass(const Take& take) {
             return false;
         }
         std::setvbuf(copy, nullptr, _IONBF, 0);
-        bool ok = read_all(input_, take, copy);
+        bool ok = read_all(input_, take, copy, kNoLimit);
         if (std::fclose(copy) != 0 && ok) {
             error_ = "cannot write the spool file: " + reason(errno);
             ok = false;
@@ -86,28 +88,39 @@ bool LogSource::read_pass(const Take& take) {
         return ok;
     }
     std::fclose(input_);
-    input_ = open_file(spool_path_.string(), "rb");
+    const std::u8string spool = spool_path_.u8string();
+    input_ = open_file(std::string(spool.begin(), spool.end()), "rb");
     if (input_ == nullptr) {
         error_ = "cannot read the spool file: " + reason(errno);
         return false;
     }
     std::setvbuf(input_, nullptr, _IONBF, 0);
-    return read_all(input_, take, nullptr);
+    return read_all(input_, take, nullptr, first_pass_bytes_);
 }
 
-bool LogSource::read_all(std::FILE* file, const Take& take, std::FILE* copy) {
+bool LogSource::read_all(std::FILE* file, const Take& take, std::FILE* copy, uint64_t limit) {
+    const bool first = limit == kNoLimit;
+    uint64_t total = 0;
     for (;;) {
+        const std::size_t wanted = static_cast<std::size_t>(std::min<uint64_t>(block_.size(), limit - total));
         errno = 0;
-        const std::size_t count = std::fread(block_.data(), 1, block_.size(), file);
+        const std::size_t count = wanted == 0 ? 0 : std::fread(block_.data(), 1, wanted, file);
         const int read_errno = errno;
         if (copy != nullptr && count != 0 && std::fwrite(block_.data(), 1, count, copy) != count) {
             error_ = "cannot write the spool file: " + reason(errno);
             return false;
         }
+        total += count;
         take(block_.data(), count);
-        if (count < block_.size()) {
+        if (count < wanted || wanted == 0) {
             if (std::ferror(file)) {
                 error_ = reason(read_errno);
+                return false;
+            }
+            if (first) {
+                first_pass_bytes_ = total;
+            } else if (total < limit) {
+                error_ = "the log became shorter while it was converted";
                 return false;
             }
             return true;

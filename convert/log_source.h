@@ -29,11 +29,13 @@ class LogSource {
     // Bytes of the log when known before it is read (a regular file), else 0.
     uint64_t known_size() const { return known_size_; }
     // One reading of the whole log. False when a read (or the spool's write) fails; error() says why.
+    // Every reading after the first hands on the bytes the first one read, no more: a log still
+    // growing (a recording in progress) is converted as it was, and one that shrank is an error.
     bool read_pass(const Take& take);
     const std::string& error() const { return error_; }
 
   private:
-    bool read_all(std::FILE* file, const Take& take, std::FILE* copy);
+    bool read_all(std::FILE* file, const Take& take, std::FILE* copy, uint64_t limit);
 
     std::string path_;
     std::string spool_folder_;
@@ -41,6 +43,7 @@ class LogSource {
     bool seekable_ = false;
     uint64_t known_size_ = 0;
     int passes_ = 0;
+    uint64_t first_pass_bytes_ = 0;
     std::filesystem::path spool_path_;
     std::vector<uint8_t> block_;
     std::string error_;

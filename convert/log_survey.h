@@ -24,7 +24,9 @@ class LogSurvey final : public RecordConsumer {
     VxpDataStore& store() { return *store_; }
     const VxpDataStore& store() const { return *store_; }
     // Whether the receiver has any observation at all, and the tally of its kept epochs.
-    bool has_observations(int receiver) const { return has_observations_[static_cast<std::size_t>(receiver)]; }
+    bool has_observations(int receiver) const {
+        return has_observations_[static_cast<std::size_t>(receiver)];
+    }
     const EpochTally& epochs(int receiver) const { return *epochs_[static_cast<std::size_t>(receiver)]; }
     const ImuTally& imu() const { return imu_; }
 

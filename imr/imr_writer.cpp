@@ -89,8 +89,9 @@ bool ImrFileStream::begin() {
     return ok_;
 }
 
-bool ImrFileStream::add(const GpsTimestamp& tag, const SensorVector* delta_theta, const SensorVector* delta_velocity,
-                        const SensorVector* scaled_gyro, const SensorVector* scaled_accel) {
+bool ImrFileStream::add(const GpsTimestamp& tag, const SensorVector* delta_theta,
+                        const SensorVector* delta_velocity, const SensorVector* scaled_gyro,
+                        const SensorVector* scaled_accel) {
     if (!ok_)
         return false;
     const SensorVector* const angular = delta_mode_ ? delta_theta : scaled_gyro;
@@ -125,7 +126,8 @@ namespace {
 // and linear measurements are both found gives one; calls add(tag, angular, linear) for each
 // until it returns false. Returns how many were found.
 template <class Add>
-uint64_t for_each_window_record(VxpDataStore& store, const ImrFileSettings& settings, bool delta_mode, Add&& add) {
+uint64_t for_each_window_record(VxpDataStore& store, const ImrFileSettings& settings, bool delta_mode,
+                                Add&& add) {
     using Lookup = bool (VxpDataStore::*)(uint32_t, SensorVector&, bool);
     const Lookup angular_at = delta_mode ? &VxpDataStore::delta_theta_at : &VxpDataStore::scaled_gyro_at;
     const Lookup linear_at = delta_mode ? &VxpDataStore::delta_velocity_at : &VxpDataStore::scaled_accel_at;
@@ -150,7 +152,8 @@ uint64_t for_each_window_record(VxpDataStore& store, const ImrFileSettings& sett
 
 }  // namespace
 
-WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& settings, const WriterContext& context) {
+WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& settings,
+                             const WriterContext& context) {
     // Delta mode needs both increment kinds; otherwise the file carries the scaled rates.
     const bool delta_mode = !store.delta_theta_records().empty() && !store.delta_velocity_records().empty();
     // Chosen times without a record give no file: one of that name keeps its bytes.
@@ -164,11 +167,12 @@ WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& setting
     ImrFileStream file(settings, delta_mode, store.imu_rate_hz(settings.window), context);
     store.sensor_cursors = {};  // the lookups walk from the first tag again
     if (file.begin()) {
-        for_each_window_record(store, settings, delta_mode,
-                               [&](const GpsTimestamp& tag, const SensorVector& angular, const SensorVector& linear) {
-                                   return delta_mode ? file.add(tag, &angular, &linear, nullptr, nullptr)
-                                                     : file.add(tag, nullptr, nullptr, &angular, &linear);
-                               });
+        for_each_window_record(
+            store, settings, delta_mode,
+            [&](const GpsTimestamp& tag, const SensorVector& angular, const SensorVector& linear) {
+                return delta_mode ? file.add(tag, &angular, &linear, nullptr, nullptr)
+                                  : file.add(tag, nullptr, nullptr, &angular, &linear);
+            });
     }
     return file.finish();
 }

@@ -12,7 +12,8 @@ class EpochAssembler {
   public:
     // Calls complete(receiver, observations, count) for the epoch this observation closes.
     template <class Complete>
-    void observation(int receiver, const RawObservation& observation, bool starts_epoch, Complete&& complete) {
+    void observation(int receiver, const RawObservation& observation, bool starts_epoch,
+                     Complete&& complete) {
         std::vector<RawObservation>& epoch = epochs_[static_cast<std::size_t>(receiver)];
         if (starts_epoch && !epoch.empty()) {
             complete(receiver, epoch.data(), epoch.size());

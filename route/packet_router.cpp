@@ -4,6 +4,7 @@
 #include "route/packet_router.h"
 
 #include <cstring>
+#include <new>
 
 #include "vxp/packet.h"
 #include "vxp/parser.h"
@@ -88,6 +89,7 @@ bool PacketRouter::SlotState<Slots>::is_new(uint8_t slot, double t) {
 }
 
 void PacketRouter::reset() {
+    out_of_memory_ = false;
     epochs_ = {};
     gps_ = {};
     galileo_ = {};
@@ -317,7 +319,22 @@ void PacketRouter::route_filter(uint8_t* packet, uint16_t size) {
     consumer_.filter_packet(records);
 }
 
+void PacketRouter::route_from_parser(uint8_t* packet, uint16_t size, uint8_t kind) noexcept {
+    if (out_of_memory_)
+        return;
+    try {
+        route(packet, size, kind);
+    } catch (const std::bad_alloc&) {
+        out_of_memory_ = true;
+    }
+}
+
+void PacketRouter::rethrow_allocation_failure() const {
+    if (out_of_memory_)
+        throw std::bad_alloc();
+}
+
 extern "C" void vxp_router_packet_callback(void* user_ptr, uint8_t* packet, uint16_t size, uint8_t kind) {
     if (user_ptr != nullptr)
-        static_cast<PacketRouter*>(user_ptr)->route(packet, size, kind);
+        static_cast<PacketRouter*>(user_ptr)->route_from_parser(packet, size, kind);
 }

@@ -18,6 +18,12 @@ class PacketRouter {
     // Forgets the epochs and ephemerides seen: the next log starts afresh.
     void reset();
 
+    // Called through the parser's C callback, where no exception may pass: a consumer that ran
+    // out of memory stops the routing, and the caller of the parser rethrows once it returns.
+    void route_from_parser(uint8_t* packet, uint16_t size, uint8_t kind) noexcept;
+    // Throws std::bad_alloc when a packet routed from the parser ran out of memory.
+    void rethrow_allocation_failure() const;
+
   private:
     // The time of week of the receiver's current epoch, when it has one.
     struct EpochState {
@@ -39,6 +45,7 @@ class PacketRouter {
                            uint16_t size);
 
     RecordConsumer& consumer_;
+    bool out_of_memory_ = false;
     std::array<EpochState, kReceiverCount> epochs_{};
     std::array<SlotState<kGpsSlots>, kReceiverCount> gps_{};
     std::array<SlotState<kGalileoSlots>, kReceiverCount> galileo_{};

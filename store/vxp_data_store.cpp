@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -116,7 +117,7 @@ void VxpDataStore::route_packet(uint8_t* packet, uint16_t size, uint8_t kind) {
 extern "C" void vxp_store_packet_callback(void* user_ptr, uint8_t* packet, uint16_t size, uint8_t kind) {
     if (user_ptr == nullptr)
         return;
-    static_cast<VxpDataStore*>(user_ptr)->route_packet(packet, size, kind);
+    static_cast<VxpDataStore*>(user_ptr)->router().route_from_parser(packet, size, kind);
 }
 
 bool VxpDataStore::load_file(const char* path) {
@@ -129,7 +130,8 @@ bool VxpDataStore::load_file(const char* path) {
     std::error_code status_error;
     if (std::filesystem::is_directory(path_from_utf8(path), status_error))
         return false;
-    std::FILE* file = open_file(path, "rb");
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> input(open_file(path, "rb"), std::fclose);
+    std::FILE* const file = input.get();
     if (file == nullptr)
         return false;
 
@@ -144,6 +146,7 @@ bool VxpDataStore::load_file(const char* path) {
         const std::size_t count = std::fread(block.data(), 1, block.size(), file);
         const int read_errno = errno;
         log_feed_bytes(parser, block.data(), count);
+        router_.rethrow_allocation_failure();
         if (count < block.size()) {
             if (std::ferror(file)) {
                 read_failed = true;
@@ -155,7 +158,6 @@ bool VxpDataStore::load_file(const char* path) {
 
     // End of the file: a candidate still waiting for bytes will never get them.
     log_feed_end(parser, parser_timeout_ms);
-
-    std::fclose(file);
+    router_.rethrow_allocation_failure();
     return !read_failed;
 }

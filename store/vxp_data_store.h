@@ -67,6 +67,8 @@ class VxpDataStore {
     // The consumer that files routed records into this store, for a router of someone else's
     // (a streaming run that hands the same records to its writers).
     RecordConsumer& record_filer() { return filer_; }
+    // The router behind route_packet and load_file.
+    PacketRouter& router() { return router_; }
 
     // Counts and presence.
     uint32_t imu_checksum_errors() const;
