@@ -1,8 +1,10 @@
-// The conversion run: command line, log file, load, RINEX files per receiver, optional IMR file.
-// Every message after the log file is open goes through console_log to standard output and the
-// log file alike.
+// The conversion run: command line, log file, then the log read twice as a stream (first for what
+// the names and headers need, then for the records, which go to every file at once), RINEX files
+// per receiver and the optional IMR file. Every message after the log file is open goes through
+// console_log to standard output and the log file alike, in the order of the files.
 #include "driver/run.h"
 
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -11,15 +13,23 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <string>
 
+#include "convert/log_reader.h"
+#include "convert/log_source.h"
+#include "convert/log_survey.h"
+#include "convert/log_writers.h"
 #include "driver/arguments.h"
 #include "driver/output_names.h"
+#include "driver/progress_line.h"
 #include "driver/run_settings.h"
 #include "imr/imr_writer.h"
+#include "output/held_messages.h"
 #include "output/writer_context.h"
 #include "output/writer_outcome.h"
+#include "platform/terminal.h"
 #include "platform/utf8_files.h"
 #include "rinex/epoch_selection.h"
 #include "rinex/nav_writer.h"
@@ -70,19 +80,6 @@ std::string file_reason_line(const std::string& file_name, int error) {
     return file_name + ": " + std::strerror(error != 0 ? error : EIO);
 }
 
-// Why the input does not open for reading, as the line that follows "Error opening VXP binary
-// file!". Asked again after the load failed (the store keeps no reason for an open); a named pipe
-// that opens now is left unread.
-std::string input_reason_line(const std::string& input) {
-    errno = 0;
-    std::FILE* file = open_file(input, "rb");
-    if (file != nullptr) {
-        std::fclose(file);
-        return {};
-    }
-    return file_reason_line(input, errno);
-}
-
 // Every return after the log file was opened goes through here: the log is closed and standard
 // output, buffered until now, is pushed out.
 int end_run(int exit_code) {
@@ -114,62 +111,123 @@ bool report_outcome(const WriterOutcome& outcome) {
     return false;
 }
 
+// The files of one receiver's observations, begun before the records stream past; their messages
+// are held until the run shows them in the order of the files.
+struct ReceiverFiles {
+    HeldMessages messages;
+    WriterContext context{run_settings.version_text, messages};
+    ObservationFileSettings settings;
+    std::unique_ptr<ObservationFileStream> observation;
+};
+
+// The IMR file, likewise.
+struct InertialFile {
+    bool requested = false;
+    bool supported = false;
+    bool skipped = false;  // chosen times without a record: no file
+    ImrFileSettings settings;
+    HeldMessages messages;
+    WriterContext context{run_settings.version_text, messages};
+    std::unique_ptr<ImrFileStream> stream;
+};
+
+bool supported_inertial_format(const std::string& format) {
+    std::string lower = format;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower == kNovatelFormat;
+}
+
+// The observation file of every receiver with observations the selection keeps, headed from the
+// survey and begun; the writers get each file that began.
+void begin_observation_files(const LogSurvey& survey, const EpochSelection& epochs,
+                             std::array<ReceiverFiles, kReceiverCount>& files, LogWriters& writers) {
+    const EpochTally& fixed_site = survey.epochs(kFixedSiteReceiver);
+    const RawObservation* const fixed_site_first =
+        fixed_site.has_kept_epoch() && fixed_site.first_is_dated() ? &fixed_site.first() : nullptr;
+    for (int receiver = 0; receiver < kReceiverCount; ++receiver) {
+        if (!survey.has_observations(receiver) || !survey.epochs(receiver).has_kept_epoch())
+            continue;
+        ReceiverFiles& file = files[static_cast<std::size_t>(receiver)];
+        file.settings =
+            ObservationFileSettings{observation_header_values(receiver, survey.store(),
+                                                              run_settings.site_overrides, fixed_site_first),
+                                    epochs, run_settings.output_dir};
+        file.observation = std::make_unique<ObservationFileStream>(
+            receiver, survey.epochs(receiver), survey.store(), file.settings, file.context);
+        if (file.observation->begin())
+            writers.set_observation_file(receiver, file.observation.get());
+    }
+}
+
+void begin_inertial_file(const LogSurvey& survey, InertialFile& file, LogWriters& writers) {
+    file.requested = run_settings.inertial_requested;
+    file.supported = supported_inertial_format(run_settings.inertial_format);
+    if (!file.requested || !file.supported)
+        return;
+    file.settings =
+        ImrFileSettings{output_name(run_settings.input_file_name, run_settings.output_dir, kImrExtension),
+                        run_settings.imr_gyro_scale, run_settings.imr_accel_scale, run_settings.time_window};
+    // Chosen times without a record give no file: one of that name keeps its bytes.
+    file.skipped = file.settings.window.bounded() && survey.imu().records() == 0;
+    if (file.skipped)
+        return;
+    file.stream = std::make_unique<ImrFileStream>(file.settings, survey.imu().delta_mode(),
+                                                  survey.imu().rate_hz(), file.context);
+    if (file.stream->begin())
+        writers.set_imr_file(file.stream.get());
+}
+
 // The observation file, then the navigation file, of every receiver with observations the
-// selection keeps. Returns false when any of these files could not be written; the other
-// receivers are still written.
-bool write_rinex_files(const VxpDataStore& store, double leap_seconds, const WriterContext& context) {
-    const EpochSelection epochs{run_settings.time_window, run_settings.interval};
+// selection keeps, with their messages. Returns false when any of these files could not be
+// written; the other receivers are still written.
+bool finish_rinex_files(const LogSurvey& survey, const EpochSelection& epochs, double leap_seconds,
+                        std::array<ReceiverFiles, kReceiverCount>& files, const WriterContext& context) {
+    const VxpDataStore& store = survey.store();
     bool all_written = true;
     for (int receiver = 0; receiver < kReceiverCount; ++receiver) {
         const uint32_t errors = store.gnss_checksum_errors(static_cast<uint8_t>(receiver));
         if (errors != 0) {
             log_line(checksum_warning("GNSS" + std::to_string(receiver + 1), errors));
         }
-        if (!store.has_receiver_data(receiver)) {
+        if (!survey.has_observations(receiver)) {
             continue;
         }
         // As a receiver without observations, one with none in the selected times has no files.
-        if (first_kept_epoch(store.receiver_raw_epochs(receiver), epochs) == nullptr) {
+        ReceiverFiles& file = files[static_cast<std::size_t>(receiver)];
+        if (file.observation == nullptr) {
             log_line("Warning: GNSS id " + std::to_string(receiver) +
                      " has no observation epoch in the selected times; no RINEX files written for it.");
             continue;
         }
-        const ObservationFileSettings observation{
-            observation_header_values(receiver, store, run_settings.site_overrides, epochs), epochs,
-            run_settings.output_dir};
-        all_written &= report_outcome(write_observation_file(receiver, store, observation, context));
+        const WriterOutcome outcome = file.observation->finish();
+        file.messages.release_to(context.messages);
+        all_written &= report_outcome(outcome);
         if (store.has_navigation_data(receiver)) {
-            const NavigationFileSettings navigation{leap_seconds, epochs, run_settings.output_dir};
+            NavigationFileSettings navigation{leap_seconds, epochs, run_settings.output_dir};
+            navigation.observation_epochs = &survey.epochs(receiver);
             all_written &= report_outcome(write_navigation_file(receiver, store, navigation, context));
         }
     }
     return all_written;
 }
 
-// The IMR file beside the input, when the format asked for is NovAtel's. Returns false after an
-// error message.
-bool write_inertial_file(VxpDataStore& store, const WriterContext& context) {
-    std::string format = run_settings.inertial_format;
-    for (char& c : format) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    const std::string imr_file_name =
-        output_name(run_settings.input_file_name, run_settings.output_dir, kImrExtension);
-    if (format != kNovatelFormat) {
+// The IMR file's messages and outcome. Returns false after an error message.
+bool finish_inertial_file(const LogSurvey& survey, InertialFile& file, const WriterContext& context) {
+    if (!file.supported) {
         log_line("Error: Unsupported inertial data format requested - " + run_settings.inertial_format);
         return false;
     }
-    const uint32_t errors = store.imu_checksum_errors();
+    const uint32_t errors = survey.store().imu_checksum_errors();
     if (errors != 0) {
         log_line(checksum_warning("IMU", errors));
     }
-    const ImrFileSettings settings{imr_file_name, run_settings.imr_gyro_scale, run_settings.imr_accel_scale,
-                                   run_settings.time_window};
-    const WriterOutcome outcome = write_imr_file(store, settings, context);
-    if (outcome.status == WriterOutcome::Status::skipped) {
+    if (file.skipped) {
         log_line("Warning: no inertial record in the selected times; no IMR file written.");
         return true;
     }
+    const WriterOutcome outcome = file.stream->finish();
+    file.messages.release_to(context.messages);
     if (outcome) {
         return true;
     }
@@ -180,12 +238,72 @@ bool write_inertial_file(VxpDataStore& store, const WriterContext& context) {
     return false;
 }
 
+bool any_file_begun(const std::array<ReceiverFiles, kReceiverCount>& files, const InertialFile& inertial) {
+    for (const ReceiverFiles& file : files) {
+        if (file.observation != nullptr)
+            return true;
+    }
+    return inertial.stream != nullptr;
+}
+
+// The conversion once the log file is open: both readings of the log and every output file.
+int convert_log() {
+    log_line("Loading VXP binary file " + run_settings.input_file_name);
+    LogSource source;
+    if (!source.open(run_settings.input_file_name, run_settings.output_dir)) {
+        log_line("Error opening VXP binary file!");
+        log_line(run_settings.input_file_name + ": " + source.error());
+        return end_run(kExitFailure);
+    }
+    // Two readings of the log: the progress counts both.
+    ProgressLine progress(source.known_size() * 2, standard_error_is_terminal());
+    LogReader reader(source);
+
+    const EpochSelection epochs{run_settings.time_window, run_settings.interval};
+    LogSurvey survey(epochs, run_settings.time_window);
+    uint64_t first_reading = 0;
+    const bool surveyed = reader.read(survey, [&](uint64_t bytes) {
+        first_reading = bytes;
+        progress.update(bytes);
+    });
+    progress.erase();
+    if (!surveyed) {
+        log_line("Error reading VXP binary file: " + source.error());
+        return end_run(kExitFailure);
+    }
+    survey.finish();
+    log_line("VXP binary file load complete");
+
+    const double leap_seconds = choose_leap_seconds(survey.store());
+    std::array<ReceiverFiles, kReceiverCount> files;
+    InertialFile inertial;
+    LogWriters writers;
+    begin_observation_files(survey, epochs, files, writers);
+    begin_inertial_file(survey, inertial, writers);
+    if (any_file_begun(files, inertial)) {
+        const bool written =
+            reader.read(writers, [&](uint64_t bytes) { progress.update(first_reading + bytes); });
+        progress.erase();
+        if (!written) {
+            // The files begun are discarded with their writers.
+            log_line("Error reading VXP binary file: " + source.error());
+            return end_run(kExitFailure);
+        }
+        writers.finish();
+    }
+
+    ConsoleLogSink messages;
+    const WriterContext context{run_settings.version_text, messages};
+    const bool rinex_written = finish_rinex_files(survey, epochs, leap_seconds, files, context);
+    if (inertial.requested && !finish_inertial_file(survey, inertial, context)) {
+        return end_run(kExitFailure);
+    }
+    return end_run(rinex_written ? kExitSuccess : kExitFailure);
+}
+
 }  // namespace
 
 int run_conversion(int argc, char** argv) {
-    // The store holds the whole log; it is released on every return.
-    const auto store = std::make_unique<VxpDataStore>();
-
     if (print_requested_information(argc, argv)) {
         std::cout.flush();
         return kExitSuccess;
@@ -229,26 +347,12 @@ int run_conversion(int argc, char** argv) {
         return kExitFailure;
     }
 
-    log_line("Loading VXP binary file " + run_settings.input_file_name);
-    if (!store->load_file(run_settings.input_file_name.c_str())) {
-        if (store->read_error().empty()) {
-            log_line("Error opening VXP binary file!");
-            if (const std::string reason = input_reason_line(run_settings.input_file_name); !reason.empty())
-                log_line(reason);
-        } else {
-            log_line("Error reading VXP binary file: " + store->read_error());
-        }
+    // Out of memory anywhere ends the run with one clear line; the files begun are discarded as
+    // their writers are unwound.
+    try {
+        return convert_log();
+    } catch (const std::bad_alloc&) {
+        log_line("Error: not enough memory to convert " + run_settings.input_file_name + ".");
         return end_run(kExitFailure);
     }
-    log_line("VXP binary file load complete");
-
-    const double leap_seconds = choose_leap_seconds(*store);
-    ConsoleLogSink messages;
-    const WriterContext context{run_settings.version_text, messages};
-    const bool rinex_written = write_rinex_files(*store, leap_seconds, context);
-
-    if (run_settings.inertial_requested && !write_inertial_file(*store, context)) {
-        return end_run(kExitFailure);
-    }
-    return end_run(rinex_written ? kExitSuccess : kExitFailure);
 }

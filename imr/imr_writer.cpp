@@ -1,9 +1,11 @@
-// Writes the IMR inertial file: the header, its data rate from the time tags inside the settings'
-// window, then one record per IMU time tag inside the window that has both an angular and a linear
-// measurement, in time-tag order.
+// Writes the IMR inertial file: the header from the whole time-tag list, then one record per IMU
+// time tag inside the settings' window that has both an angular and a linear measurement, in
+// time-tag order.
 #include "imr/imr_writer.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "imr/imr_format.h"
@@ -47,10 +49,12 @@ ImrRecord make_record(double time, const SensorVector& angular, const SensorVect
     return record;
 }
 
+}  // namespace
+
 // The records go out in blocks, not one write per 32 bytes.
-class RecordBlocks {
+class ImrFileStream::Records {
   public:
-    explicit RecordBlocks(OutputFile& file) : file_(file) { records_.reserve(kRecordsPerBlock); }
+    explicit Records(OutputFile& file) : file_(file) { records_.reserve(kRecordsPerBlock); }
 
     bool add(const ImrRecord& record) {
         records_.push_back(record);
@@ -68,89 +72,107 @@ class RecordBlocks {
     std::vector<ImrRecord> records_;
 };
 
-// The records of the window, one tag after the other: each tag inside the window whose angular
-// and linear measurements are both found gives one.
-class WindowRecords {
-  public:
-    WindowRecords(VxpDataStore& store, const ImrFileSettings& settings)
-        : store_(store), settings_(settings), count_(store.imu_time_count()) {
-        // Delta mode needs both increment kinds; otherwise the file carries the scaled rates.
-        delta_mode_ = !store.delta_theta_records().empty() && !store.delta_velocity_records().empty();
-        angular_at_ = delta_mode_ ? &VxpDataStore::delta_theta_at : &VxpDataStore::scaled_gyro_at;
-        linear_at_ = delta_mode_ ? &VxpDataStore::delta_velocity_at : &VxpDataStore::scaled_accel_at;
-    }
+ImrFileStream::ImrFileStream(const ImrFileSettings& settings, bool delta_mode, double rate_hz,
+                             const WriterContext& context)
+    : settings_(settings), delta_mode_(delta_mode), rate_hz_(rate_hz), context_(context) {}
 
-    bool delta_mode() const { return delta_mode_; }
+ImrFileStream::~ImrFileStream() = default;
 
-    // The next record; false after the last.
-    bool next(ImrRecord& record) {
-        for (; next_tag_ < count_; ++next_tag_) {
-            const uint32_t i = next_tag_;
-            GpsTimestamp tag{};
-            if (!store_.imu_time_at(i, tag))
-                return false;
-            if (!settings_.window.contains(gps_seconds(tag.time_of_week, tag.week_number)))
-                continue;
-            SensorVector angular{};
-            SensorVector linear{};
-            const bool has_angular = (store_.*angular_at_)(i, angular, true);
-            const bool has_linear = (store_.*linear_at_)(i, linear, true);
-            if (has_angular && has_linear) {
-                record = make_record(tag.time_of_week, angular, linear, settings_);
-                ++next_tag_;
-                return true;
-            }
-        }
+bool ImrFileStream::begin() {
+    file_ = std::make_unique<OutputFile>();
+    if (!file_->open(settings_.file_name))
         return false;
-    }
+    records_ = std::make_unique<Records>(*file_);
+    context_.messages.write("Writing inertial data to IMR file... ");
+    const ImrHeader header = make_header(delta_mode_, rate_hz_, settings_);
+    ok_ = file_->write(&header, sizeof header);
+    return ok_;
+}
 
-  private:
+bool ImrFileStream::add(const GpsTimestamp& tag, const SensorVector* delta_theta,
+                        const SensorVector* delta_velocity, const SensorVector* scaled_gyro,
+                        const SensorVector* scaled_accel) {
+    if (!ok_)
+        return false;
+    const SensorVector* const angular = delta_mode_ ? delta_theta : scaled_gyro;
+    const SensorVector* const linear = delta_mode_ ? delta_velocity : scaled_accel;
+    if (angular == nullptr || linear == nullptr ||
+        !settings_.window.contains(gps_seconds(tag.time_of_week, tag.week_number)))
+        return true;
+    ok_ = records_->add(make_record(tag.time_of_week, *angular, *linear, settings_));
+    return ok_;
+}
+
+WriterOutcome ImrFileStream::finish() {
+    if (file_ == nullptr)
+        return {};
+    if (records_ != nullptr)
+        records_->flush();
+    if (!file_->close()) {
+        // A progress line begun ends, so the run's error message starts on a line of its own.
+        if (records_ != nullptr)
+            context_.messages.write("\n");
+        return file_->failure();
+    }
+    context_.messages.line("done.");
+    WriterOutcome outcome;
+    outcome.file_name = settings_.file_name;
+    return outcome;
+}
+
+namespace {
+
+// The records of the window, one tag after the other: each tag inside the window whose angular
+// and linear measurements are both found gives one; calls add(tag, angular, linear) for each
+// until it returns false. Returns how many were found.
+template <class Add>
+uint64_t for_each_window_record(VxpDataStore& store, const ImrFileSettings& settings, bool delta_mode,
+                                Add&& add) {
     using Lookup = bool (VxpDataStore::*)(uint32_t, SensorVector&, bool);
-    VxpDataStore& store_;
-    const ImrFileSettings& settings_;
-    bool delta_mode_ = false;
-    Lookup angular_at_ = nullptr;
-    Lookup linear_at_ = nullptr;
-    uint32_t count_;
-    uint32_t next_tag_ = 0;
-};
+    const Lookup angular_at = delta_mode ? &VxpDataStore::delta_theta_at : &VxpDataStore::scaled_gyro_at;
+    const Lookup linear_at = delta_mode ? &VxpDataStore::delta_velocity_at : &VxpDataStore::scaled_accel_at;
+    uint64_t found = 0;
+    const uint32_t count = store.imu_time_count();
+    for (uint32_t i = 0; i < count; ++i) {
+        GpsTimestamp tag{};
+        if (!store.imu_time_at(i, tag))
+            break;
+        if (!settings.window.contains(gps_seconds(tag.time_of_week, tag.week_number)))
+            continue;
+        SensorVector angular{};
+        SensorVector linear{};
+        if (!(store.*angular_at)(i, angular, true) || !(store.*linear_at)(i, linear, true))
+            continue;
+        ++found;
+        if (!add(tag, angular, linear))
+            break;
+    }
+    return found;
+}
 
 }  // namespace
 
 WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& settings,
                              const WriterContext& context) {
-    const std::string& file_name = settings.file_name;
-    WindowRecords records(store, settings);
-    ImrRecord record{};
-    bool more = records.next(record);
+    // Delta mode needs both increment kinds; otherwise the file carries the scaled rates.
+    const bool delta_mode = !store.delta_theta_records().empty() && !store.delta_velocity_records().empty();
     // Chosen times without a record give no file: one of that name keeps its bytes.
-    if (!more && settings.window.bounded()) {
+    if (settings.window.bounded() &&
+        for_each_window_record(store, settings, delta_mode, [](auto&&...) { return false; }) == 0) {
         WriterOutcome outcome;
         outcome.status = WriterOutcome::Status::skipped;
-        outcome.file_name = file_name;
+        outcome.file_name = settings.file_name;
         return outcome;
     }
-    const ImrHeader header = make_header(records.delta_mode(), store.imu_rate_hz(settings.window), settings);
-
-    OutputFile file;
-    if (!file.open(file_name))
-        return file.failure();
-    RecordBlocks output(file);
-
-    context.messages.write("Writing inertial data to IMR file... ");
-
-    bool ok = file.write(&header, sizeof header);
-    for (; ok && more; more = records.next(record))
-        ok = output.add(record);
-
-    output.flush();
-    if (!file.close()) {
-        // End the progress line so the run's error message starts on a line of its own.
-        context.messages.write("\n");
-        return file.failure();
+    ImrFileStream file(settings, delta_mode, store.imu_rate_hz(settings.window), context);
+    store.sensor_cursors = {};  // the lookups walk from the first tag again
+    if (file.begin()) {
+        for_each_window_record(
+            store, settings, delta_mode,
+            [&](const GpsTimestamp& tag, const SensorVector& angular, const SensorVector& linear) {
+                return delta_mode ? file.add(tag, &angular, &linear, nullptr, nullptr)
+                                  : file.add(tag, nullptr, nullptr, &angular, &linear);
+            });
     }
-    context.messages.line("done.");
-    WriterOutcome outcome;
-    outcome.file_name = file_name;
-    return outcome;
+    return file.finish();
 }

@@ -1,6 +1,7 @@
 // NovAtel IMR inertial file: 512-byte header, then one 32-byte record per IMU time tag.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "output/writer_context.h"
@@ -21,3 +22,37 @@ struct ImrFileSettings {
 // header alone when the log has no record.
 WriterOutcome write_imr_file(VxpDataStore& store, const ImrFileSettings& settings,
                              const WriterContext& context);
+
+class OutputFile;
+
+// The IMR file written while the log streams past: the header from facts gathered beforehand,
+// then one record per sensor packet with a time tag inside the window and both measurements of the
+// file's kind, in log order.
+class ImrFileStream {
+  public:
+    // `delta_mode`: the file carries increments (the log has both increment kinds), else scaled
+    // rates; `rate_hz`: the header's data rate.
+    ImrFileStream(const ImrFileSettings& settings, bool delta_mode, double rate_hz, const WriterContext& context);
+    ImrFileStream(const ImrFileStream&) = delete;
+    ImrFileStream& operator=(const ImrFileStream&) = delete;
+    ~ImrFileStream();
+
+    // Creates the file and writes its header; false when the file ends there (finish() says why).
+    bool begin();
+    // One sensor packet's measurements under its time tag: the angular and linear ones of the
+    // file's kind (increments or scaled rates). False once a write failed.
+    bool add(const GpsTimestamp& tag, const SensorVector* delta_theta, const SensorVector* delta_velocity,
+             const SensorVector* scaled_gyro, const SensorVector* scaled_accel);
+    WriterOutcome finish();
+
+  private:
+    class Records;
+
+    const ImrFileSettings& settings_;
+    bool delta_mode_;
+    double rate_hz_;
+    const WriterContext& context_;
+    std::unique_ptr<OutputFile> file_;
+    std::unique_ptr<Records> records_;
+    bool ok_ = false;
+};

@@ -20,12 +20,12 @@ bool on_interval(double time_of_week, uint32_t week_number, double interval) {
 
 }  // namespace
 
-bool EpochSelection::keeps(const RawEpoch& epoch) const {
+bool EpochSelection::keeps(const RawObservation* observations, std::size_t count) const {
     if (keeps_every_epoch())
         return true;
-    if (epoch.empty())
+    if (count == 0)
         return false;
-    const RawObservation& first = epoch.front();
+    const RawObservation& first = observations[0];
     if (!window.contains(gps_seconds(first.time_of_week, first.week_number)))
         return false;
     return !(interval > 0.0) || on_interval(first.time_of_week, first.week_number, interval);

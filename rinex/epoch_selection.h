@@ -11,7 +11,8 @@ struct EpochSelection {
 
     bool keeps_every_epoch() const { return !window.bounded() && !(interval > 0.0); }
     // An epoch without observations has no time: kept only when every epoch is.
-    bool keeps(const RawEpoch& epoch) const;
+    bool keeps(const RawObservation* observations, std::size_t count) const;
+    bool keeps(const RawEpoch& epoch) const { return keeps(epoch.data(), epoch.size()); }
 };
 
 // The first epoch the selection keeps; null when it keeps none. With every epoch kept, the first

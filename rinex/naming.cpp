@@ -20,8 +20,6 @@ constexpr const char* kNavigationType = "MN";
 constexpr const char* kObservationType = "MO";
 constexpr const char* kExtension = ".rnx";
 
-// No two kept epochs give a positive difference (a single epoch): no unit expresses that.
-constexpr double kNoInterval = std::numeric_limits<double>::infinity();
 // The frequency field: a two-digit count and a unit letter, or "00U" (unspecified) when no unit
 // expresses the rate exactly in two digits.
 constexpr double kLargestCount = 99.0;
@@ -43,29 +41,6 @@ constexpr RateUnit kRateUnits[] = {{100.0, 'C'}, {1.0, 'Z'}};
 
 bool valid_receiver(int32_t receiver_index) {
     return receiver_index >= 0 && receiver_index < kReceiverCount;
-}
-
-// Smallest positive difference between the times of week of consecutive kept epochs, from the
-// first one on.
-double smallest_interval(const Sequence<RawEpoch>& epochs, const RawEpoch& first,
-                         const EpochSelection& selection) {
-    double smallest = kNoInterval;
-    double previous = first[0].time_of_week;
-    bool after_first = false;
-    for (const RawEpoch& epoch : epochs) {
-        if (!after_first) {
-            after_first = &epoch == &first;
-            continue;
-        }
-        if (epoch.empty() || !selection.keeps(epoch))
-            continue;
-        const double current = epoch[0].time_of_week;
-        const double difference = current - previous;
-        if (difference > 0 && difference < smallest)
-            smallest = difference;
-        previous = current;
-    }
-    return smallest;
 }
 
 // "30S_", "05M_", "10Z_", "01C_": the coarsest unit of which the rate is a whole count from 1 to
@@ -99,16 +74,19 @@ std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, con
                                  const EpochSelection& selection) {
     if (!valid_receiver(receiver_index))
         return {};
-    const Sequence<RawEpoch>& epochs = store.receiver_raw_epochs(receiver_index);
-    const RawEpoch* const first_epoch = first_kept_epoch(epochs, selection);
-    if (first_epoch == nullptr || first_epoch->empty())
-        return {};
+    EpochTally tally(selection);
+    for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index))
+        tally.add(epoch.data(), epoch.size());
+    return make_rinex_file_name(is_navigation, receiver_index, tally);
+}
 
+std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const EpochTally& tally) {
+    if (!valid_receiver(receiver_index) || !tally.has_kept_epoch() || !tally.first_is_dated())
+        return {};
     std::string name = rinex_station_name(receiver_index);
     name += '_';
     name += receiver_index == kFixedSiteReceiver ? kFixedSiteSource : kReceiverSource;
-
-    const RawObservation& first = (*first_epoch)[0];
+    const RawObservation& first = tally.first();
     const CalendarTime start = gps_to_calendar(first.time_of_week, first.week_number);
     RinexNumberText number;
     name += number.integer_field(start.year, kYearWidth);
@@ -117,9 +95,8 @@ std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, con
     name += number.integer(start.minute, 2);
     name += '_';
     name += kFilePeriod;
-
     if (!is_navigation)
-        name += frequency_field(smallest_interval(epochs, *first_epoch, selection));
+        name += frequency_field(tally.smallest_interval());
     name += is_navigation ? kNavigationType : kObservationType;
     name += kExtension;
     return name;

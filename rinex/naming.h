@@ -6,6 +6,7 @@
 #include <string>
 
 #include "rinex/epoch_selection.h"
+#include "rinex/epoch_tally.h"
 
 // The nine characters that begin a receiver's file names ("QRV_00USA"): site, marker and
 // receiver number, country.
@@ -18,3 +19,5 @@ inline constexpr std::size_t RINEX_SHORTEST_FILE_NAME = 34;
 // dated by the first epoch the selection keeps, the observation file's rate from the kept epochs.
 std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const VxpDataStore& store,
                                  const EpochSelection& selection = {});
+// The same from a tally of the receiver's epochs.
+std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const EpochTally& tally);

@@ -13,7 +13,9 @@
 
 WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& store,
                                     const NavigationFileSettings& settings, const WriterContext& context) {
-    const std::string name = make_rinex_file_name(true, receiver_index, store, settings.epochs);
+    const std::string name = settings.observation_epochs != nullptr
+                                 ? make_rinex_file_name(true, receiver_index, *settings.observation_epochs)
+                                 : make_rinex_file_name(true, receiver_index, store, settings.epochs);
     if (name.size() < RINEX_SHORTEST_FILE_NAME) {
         WriterOutcome outcome;
         outcome.status = WriterOutcome::Status::skipped;

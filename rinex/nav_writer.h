@@ -7,6 +7,7 @@
 #include "output/writer_context.h"
 #include "output/writer_outcome.h"
 #include "rinex/epoch_selection.h"
+#include "rinex/epoch_tally.h"
 #include "store/vxp_data_store.h"
 
 // What the run decides for one navigation file.
@@ -16,6 +17,9 @@ struct NavigationFileSettings {
     // (its ephemerides are all written, whatever the epochs).
     EpochSelection epochs{};
     std::string output_folder{};  // where the file is created; empty: the current folder
+    // The observation file's epochs as tallied while the log streamed past; when null, the name
+    // comes from the store's epochs and the selection above.
+    const EpochTally* observation_epochs = nullptr;
 };
 
 // The file of one receiver, named from its first kept observation and created in the settings'

@@ -217,29 +217,25 @@ bool in_order(const RawObservation& a, const RawObservation& b) {
     return sort_key(a, 0) < sort_key(b, 0);
 }
 
-bool epoch_in_order(const RawEpoch& epoch) {
-    return std::is_sorted(epoch.begin(), epoch.end(), in_order);
-}
-
 // The epoch ordered by constellation, satellite and signal, equal keys in arrival order; through
 // eight-byte keys, not by moving 61-byte records around.
-void sort_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted) {
-    if (epoch_in_order(epoch)) {
-        sorted.assign(epoch.begin(), epoch.end());
+void sort_epoch(const RawObservation* epoch, std::size_t size, std::vector<RawObservation>& sorted) {
+    if (std::is_sorted(epoch, epoch + size, in_order)) {
+        sorted.assign(epoch, epoch + size);
         return;
     }
-    if (epoch.size() > kKeyedEpochLimit) {
-        sorted.assign(epoch.begin(), epoch.end());
+    if (size > kKeyedEpochLimit) {
+        sorted.assign(epoch, epoch + size);
         std::stable_sort(sorted.begin(), sorted.end(), in_order);
         return;
     }
     std::array<uint64_t, kKeyedEpochLimit> keys;
-    for (std::size_t i = 0; i < epoch.size(); ++i)
+    for (std::size_t i = 0; i < size; ++i)
         keys[i] = sort_key(epoch[i], i);
-    std::sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(epoch.size()));
-    sorted.resize(epoch.size());
+    std::sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(size));
+    sorted.resize(size);
     constexpr uint64_t kPositionMask = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < epoch.size(); ++i)
+    for (std::size_t i = 0; i < size; ++i)
         sorted[i] = epoch[static_cast<std::size_t>(keys[i] & kPositionMask)];
 }
 
@@ -262,47 +258,66 @@ uint32_t count_satellites(const RawObservation* sorted, std::size_t count) {
 }  // namespace
 
 uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorted) {
-    sort_epoch(epoch, sorted);
+    sort_epoch(epoch.data(), epoch.size(), sorted);
     return count_satellites(sorted.data(), sorted.size());
 }
 
-bool write_observation_epochs(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
-                              const SignalPresence& signals, const ObsHeaderValues& header_values,
-                              const EpochSelection& selection) {
-    EpochWriter writer(out, signals);
-    const Sequence<BaseStationInfo>& sites = store.base_station_records();
-    const bool fixed_site = receiver_index == kFixedSiteReceiver && !sites.empty();
+struct EpochRecords::State {
+    State(OutputFile& out, const SignalPresence& signals, const VxpDataStore& store,
+          const ObsHeaderValues& values, const EpochSelection& epoch_selection)
+        : writer(out, signals),
+          sites(store.base_station_records()),
+          header_values(values),
+          selection(epoch_selection) {}
+
+    EpochWriter writer;
+    const VxpDataStore* site_store = nullptr;
+    const Sequence<BaseStationInfo>& sites;
+    const ObsHeaderValues& header_values;
+    EpochSelection selection;
+    bool fixed_site = false;
     // The record the header describes; each epoch then takes the latest record at or before it.
-    int32_t site_in_force = fixed_site ? header_site_index(store, selection) : -1;
+    int32_t site_in_force = -1;
     std::vector<RawObservation> sorted;
-    for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
-        if (!selection.keeps(epoch))
-            continue;
-        // An epoch in order already is written from the store as it is, without a copy.
-        const bool ordered = epoch_in_order(epoch);
-        if (!ordered)
-            sort_epoch(epoch, sorted);
-        const RawObservation* const observations = ordered ? epoch.data() : sorted.data();
-        const std::size_t count = ordered ? epoch.size() : sorted.size();
-        if (count == 0)
-            continue;
-        const RawObservation& first = observations[0];
-        if (fixed_site) {
-            const int32_t found =
-                find_base_station_record(first.time_of_week, first.week_number, site_in_force, store);
-            if (found != site_in_force) {
-                const BaseStationInfo& old_site = sites[static_cast<std::size_t>(site_in_force)];
-                const BaseStationInfo& found_site = sites[static_cast<std::size_t>(found)];
-                site_in_force = found;
-                if (site_changes(old_site, found_site) &&
-                    !writer.write_event(with_base_station(header_values, found_site)))
-                    return false;
-            }
-        }
-        if (!writer.write_epoch_line(first, writer.count_satellites(observations, count)) ||
-            !writer.write_data_lines(observations, count)) {
-            return false;
+};
+
+EpochRecords::EpochRecords(OutputFile& out, int32_t receiver_index, const VxpDataStore& sites,
+                           const SignalPresence& signals, const ObsHeaderValues& header_values,
+                           const EpochSelection& selection, const RawObservation& first_kept)
+    : state_(std::make_unique<State>(out, signals, sites, header_values, selection)) {
+    state_->site_store = &sites;
+    state_->fixed_site = receiver_index == kFixedSiteReceiver && !state_->sites.empty();
+    if (state_->fixed_site)
+        state_->site_in_force = header_site_index(sites, &first_kept);
+}
+
+EpochRecords::~EpochRecords() = default;
+
+bool EpochRecords::add(const RawObservation* epoch, std::size_t size) {
+    State& s = *state_;
+    if (!s.selection.keeps(epoch, size))
+        return true;
+    // An epoch in order already is written as it is, without a copy.
+    const bool ordered = std::is_sorted(epoch, epoch + size, in_order);
+    if (!ordered)
+        sort_epoch(epoch, size, s.sorted);
+    const RawObservation* const observations = ordered ? epoch : s.sorted.data();
+    const std::size_t count = ordered ? size : s.sorted.size();
+    if (count == 0)
+        return true;
+    const RawObservation& first = observations[0];
+    if (s.fixed_site) {
+        const int32_t found =
+            find_base_station_record(first.time_of_week, first.week_number, s.site_in_force, *s.site_store);
+        if (found != s.site_in_force) {
+            const BaseStationInfo& old_site = s.sites[static_cast<std::size_t>(s.site_in_force)];
+            const BaseStationInfo& found_site = s.sites[static_cast<std::size_t>(found)];
+            s.site_in_force = found;
+            if (site_changes(old_site, found_site) &&
+                !s.writer.write_event(with_base_station(s.header_values, found_site)))
+                return false;
         }
     }
-    return true;
+    return s.writer.write_epoch_line(first, s.writer.count_satellites(observations, count)) &&
+           s.writer.write_data_lines(observations, count);
 }

@@ -2,7 +2,6 @@
 // observation types of the signals present and the GLONASS records.
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -98,48 +97,33 @@ std::string left_out_text(uint64_t count, const char* what, std::size_t id, cons
 
 // Leaves out of `signals` the constellations without a RINEX letter and the signals without a
 // RINEX code, and says once for each how many observations the file goes without.
-void leave_out_unmapped(int32_t receiver_index, const VxpDataStore& store, const EpochSelection& selection,
-                        SignalPresence& signals, MessageSink& messages) {
-    std::array<bool, 256> no_letter{};
+void leave_out_unmapped(const EpochTally& tally, SignalPresence& signals, MessageSink& messages) {
     std::array<bool, 256> no_code{};
-    bool any = false;
+    std::vector<std::size_t> no_letter;
     for (auto entry = signals.begin(); entry != signals.end();) {
         std::vector<uint8_t>& list = entry->second;
         if (!vxp_constellation_letters.contains(entry->first)) {
-            no_letter[entry->first] = any = true;
+            no_letter.push_back(entry->first);
             list.clear();
         }
         std::erase_if(list, [&](uint8_t signal) {
             if (vxp_signal_codes.contains(signal))
                 return false;
-            no_code[signal] = any = true;
+            no_code[signal] = true;
             return true;
         });
         entry = list.empty() ? signals.erase(entry) : std::next(entry);
     }
-    if (!any)
-        return;
-    std::array<uint64_t, 256> by_constellation{};
-    std::array<uint64_t, 256> by_signal{};
-    for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
-        if (!selection.keeps(epoch))
-            continue;
-        for (const RawObservation& o : epoch) {
-            if (o.gnss_id == 0)
-                continue;
-            if (no_letter[o.gnss_id])
-                ++by_constellation[o.gnss_id];
-            else if (no_code[o.signal_id])
-                ++by_signal[o.signal_id];
-        }
+    for (std::size_t id : no_letter) {
+        const uint64_t count = tally.observations_of_constellation(static_cast<uint8_t>(id));
+        if (count != 0)
+            messages.line(left_out_text(count, "constellation", id, "system letter"));
     }
-    for (std::size_t id = 0; id < by_constellation.size(); ++id) {
-        if (by_constellation[id] != 0)
-            messages.line(left_out_text(by_constellation[id], "constellation", id, "system letter"));
-    }
-    for (std::size_t id = 0; id < by_signal.size(); ++id) {
-        if (by_signal[id] != 0)
-            messages.line(left_out_text(by_signal[id], "signal", id, "observation code"));
+    for (std::size_t id = 0; id < no_code.size(); ++id) {
+        const uint64_t count =
+            no_code[id] ? tally.lettered_observations_of_signal(static_cast<uint8_t>(id)) : 0;
+        if (count != 0)
+            messages.line(left_out_text(count, "signal", id, "observation code"));
     }
 }
 
@@ -220,25 +204,10 @@ bool write_glonass_lines(HeaderLines& lines, GlonassSlots slots) {
 
 SignalPresence collect_signals_present(int32_t receiver_index, const VxpDataStore& store,
                                        const EpochSelection& selection) {
-    SignalPresence signals;
-    // Which signals each constellation already lists, and its list once it has one: one bit test
-    // per observation, however many, and no map lookup.
-    std::vector<std::bitset<256>> listed(256);
-    std::array<std::vector<uint8_t>*, 256> lists{};
-    for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index)) {
-        if (!selection.keeps(epoch))
-            continue;
-        for (const RawObservation& observation : epoch) {
-            if (observation.gnss_id == 0 || listed[observation.gnss_id].test(observation.signal_id))
-                continue;
-            std::vector<uint8_t>*& list = lists[observation.gnss_id];
-            if (list == nullptr)
-                list = &signals[observation.gnss_id];
-            listed[observation.gnss_id].set(observation.signal_id);
-            list->push_back(observation.signal_id);
-        }
-    }
-    return signals;
+    EpochTally tally(selection);
+    for (const RawEpoch& epoch : store.receiver_raw_epochs(receiver_index))
+        tally.add(epoch.data(), epoch.size());
+    return tally.signals();
 }
 
 GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& store) {
@@ -252,20 +221,19 @@ GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& s
     return slots;
 }
 
-HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
-                                   const ObsHeaderValues& values, const WriterContext& context,
-                                   SignalPresence& signals, const EpochSelection& selection) {
+HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const EpochTally& tally,
+                                   const GlonassSlots& glonass_slots, const ObsHeaderValues& values,
+                                   const WriterContext& context, SignalPresence& signals) {
     HeaderLines lines(out);
-    const bool opening_written =
-        lines.record(rinex_version_record(kFormatVersion, "OBSERVATION DATA")) &&
-        lines.record(rinex_program_record(context.program)) && write_site_records(lines, values) &&
-        write_first_time_line(
-            lines, first_kept_epoch(store.receiver_raw_epochs(receiver_index), selection)->front());
+    const bool opening_written = lines.record(rinex_version_record(kFormatVersion, "OBSERVATION DATA")) &&
+                                 lines.record(rinex_program_record(context.program)) &&
+                                 write_site_records(lines, values) &&
+                                 write_first_time_line(lines, tally.first());
     if (!opening_written)
         return HeaderEnd::write_error;
 
-    signals = collect_signals_present(receiver_index, store, selection);
-    leave_out_unmapped(receiver_index, store, selection, signals, context.messages);
+    signals = tally.signals();
+    leave_out_unmapped(tally, signals, context.messages);
     if (signals.empty()) {
         context.messages.line("ERROR: Signal map could not be generated from VXP data for GNSS" +
                               std::to_string(receiver_index) + "!");
@@ -273,7 +241,7 @@ HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, cons
     }
     if (!write_signal_lines(lines, signals))
         return HeaderEnd::write_error;
-    if (!write_glonass_lines(lines, collect_glonass_slots(receiver_index, store)))
+    if (!write_glonass_lines(lines, glonass_slots))
         return HeaderEnd::write_error;
     return lines.label("END OF HEADER") ? HeaderEnd::complete : HeaderEnd::write_error;
 }

@@ -108,25 +108,43 @@ bool site_changes(const BaseStationInfo& old_site, const BaseStationInfo& new_si
            differs(old_site.antenna_height, new_site.antenna_height);
 }
 
-int32_t header_site_index(const VxpDataStore& store, const EpochSelection& selection) {
-    if (store.base_station_records().empty())
-        return -1;
+namespace {
+
+const RawObservation* first_kept_observation(const VxpDataStore& store, const EpochSelection& selection) {
     const RawEpoch* const first_epoch =
         first_kept_epoch(store.receiver_raw_epochs(kFixedSiteReceiver), selection);
-    if (first_epoch == nullptr || first_epoch->empty())
+    return first_epoch == nullptr || first_epoch->empty() ? nullptr : &first_epoch->front();
+}
+
+}  // namespace
+
+int32_t header_site_index(const VxpDataStore& sites, const RawObservation* first_kept) {
+    if (sites.base_station_records().empty())
+        return -1;
+    if (first_kept == nullptr)
         return 0;
-    const RawObservation& first = first_epoch->front();
-    return find_base_station_record(first.time_of_week, first.week_number, 0, store);
+    return find_base_station_record(first_kept->time_of_week, first_kept->week_number, 0, sites);
+}
+
+int32_t header_site_index(const VxpDataStore& store, const EpochSelection& selection) {
+    return header_site_index(store, first_kept_observation(store, selection));
 }
 
 ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& store,
                                           const SiteOverrides& overrides, const EpochSelection& selection) {
+    return observation_header_values(receiver_index, store, overrides,
+                                     first_kept_observation(store, selection));
+}
+
+ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& store,
+                                          const SiteOverrides& overrides,
+                                          const RawObservation* fixed_site_first_kept) {
     ObsHeaderValues values;
     values.marker_name = rinex_station_name(receiver_index);
     bool site_records = false;
     if (receiver_index == kFixedSiteReceiver) {
         values.marker_type = kFixedMarker;
-        const int32_t site = header_site_index(store, selection);
+        const int32_t site = header_site_index(store, fixed_site_first_kept);
         site_records = site >= 0;
         if (site_records)
             values = with_base_station(values, store.base_station_records()[static_cast<std::size_t>(site)]);

@@ -52,6 +52,11 @@ struct SiteOverrides {
 ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& store,
                                           const SiteOverrides& overrides = {},
                                           const EpochSelection& selection = {});
+// The same for a log streaming past: `sites` holds the base-station records, and
+// `fixed_site_first_kept` is the first kept observation of the fixed site (null when it has none).
+ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataStore& sites,
+                                          const SiteOverrides& overrides,
+                                          const RawObservation* fixed_site_first_kept);
 
 // The base-station record in force at an epoch: from start_index on, the last record of the run
 // whose times are at or before the epoch time (start_index itself when the next record is later,
@@ -70,6 +75,8 @@ bool site_changes(const BaseStationInfo& old_site, const BaseStationInfo& new_si
 // The index of the base-station record in force at the first kept epoch of the fixed site (0 when
 // every record is later); -1 without records.
 int32_t header_site_index(const VxpDataStore& store, const EpochSelection& selection = {});
+// The same from the first kept observation of the fixed site (null when it has none).
+int32_t header_site_index(const VxpDataStore& sites, const RawObservation* first_kept);
 
 // Which site records: all of the header's, or those a new-site event repeats (marker name,
 // position, antenna height).

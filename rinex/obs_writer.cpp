@@ -16,35 +16,83 @@ constexpr std::size_t kFileBufferSize = 1 << 20;
 
 }  // namespace
 
+ObservationFileStream::ObservationFileStream(int32_t receiver_index, const EpochTally& tally,
+                                             const VxpDataStore& sites,
+                                             const ObservationFileSettings& settings,
+                                             const WriterContext& context)
+    : receiver_index_(receiver_index), tally_(tally), sites_(sites), settings_(settings), context_(context) {}
+
+ObservationFileStream::~ObservationFileStream() = default;
+
+bool ObservationFileStream::begin() {
+    const std::string name = make_rinex_file_name(false, receiver_index_, tally_);
+    if (name.size() < RINEX_SHORTEST_FILE_NAME) {
+        outcome_.status = WriterOutcome::Status::skipped;
+        return false;
+    }
+    const std::string path = path_in_folder(settings_.output_folder, name);
+    outcome_.file_name = path;
+
+    out_ = std::make_unique<OutputFile>();
+    if (!out_->open(path, kFileBufferSize)) {
+        outcome_ = out_->failure();
+        out_.reset();
+        return false;
+    }
+    context_.messages.line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index_) + "... ");
+
+    SignalPresence signals;
+    const HeaderEnd header_end = write_observation_header(*out_, receiver_index_, tally_,
+                                                          collect_glonass_slots(receiver_index_, sites_),
+                                                          settings_.header_values, context_, signals);
+    content_error_ = header_end == HeaderEnd::content_error;
+    if (header_end != HeaderEnd::complete)
+        return false;
+    epochs_ = std::make_unique<EpochRecords>(*out_, receiver_index_, sites_, signals, settings_.header_values,
+                                             settings_.epochs, tally_.first());
+    return true;
+}
+
+bool ObservationFileStream::add_epoch(const RawObservation* observations, std::size_t count) {
+    if (epochs_ == nullptr || write_failed_)
+        return false;
+    write_failed_ = !epochs_->add(observations, count);
+    return !write_failed_;
+}
+
+WriterOutcome ObservationFileStream::finish() {
+    if (out_ == nullptr)
+        return outcome_;
+    epochs_.reset();
+    const bool closed = out_->close();
+    if (!closed) {
+        outcome_ = out_->failure();
+    } else if (content_error_) {
+        outcome_.status = WriterOutcome::Status::content_error;
+    } else {
+        context_.messages.line("done.");
+    }
+    out_.reset();
+    return outcome_;
+}
+
 WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store,
                                      const ObservationFileSettings& settings, const WriterContext& context) {
-    const ObsHeaderValues& header_values = settings.header_values;
-    WriterOutcome outcome;
-    const std::string name = make_rinex_file_name(false, receiver_index, store, settings.epochs);
-    if (name.size() < RINEX_SHORTEST_FILE_NAME) {
+    if (receiver_index < 0 || receiver_index >= kReceiverCount) {
+        WriterOutcome outcome;
         outcome.status = WriterOutcome::Status::skipped;
         return outcome;
     }
-    const std::string path = path_in_folder(settings.output_folder, name);
-    outcome.file_name = path;
-
-    OutputFile out;
-    if (!out.open(path, kFileBufferSize))
-        return out.failure();
-
-    context.messages.line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index) + "... ");
-
-    SignalPresence signals;
-    const HeaderEnd header_end = write_observation_header(out, receiver_index, store, header_values, context,
-                                                          signals, settings.epochs);
-    if (header_end == HeaderEnd::complete)
-        write_observation_epochs(out, receiver_index, store, signals, header_values, settings.epochs);
-    if (!out.close())
-        return out.failure();
-    if (header_end == HeaderEnd::content_error) {
-        outcome.status = WriterOutcome::Status::content_error;
-        return outcome;
+    const Sequence<RawEpoch>& epochs = store.receiver_raw_epochs(receiver_index);
+    EpochTally tally(settings.epochs);
+    for (const RawEpoch& epoch : epochs)
+        tally.add(epoch.data(), epoch.size());
+    ObservationFileStream file(receiver_index, tally, store, settings, context);
+    if (file.begin()) {
+        for (const RawEpoch& epoch : epochs) {
+            if (!file.add_epoch(epoch.data(), epoch.size()))
+                break;
+        }
     }
-    context.messages.line("done.");
-    return outcome;
+    return file.finish();
 }

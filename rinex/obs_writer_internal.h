@@ -2,19 +2,19 @@
 // obs_epochs.cpp) and by its tests; not for the run, which calls write_observation_file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "output/output_file.h"
 #include "output/writer_context.h"
 #include "rinex/epoch_selection.h"
+#include "rinex/epoch_tally.h"
 #include "rinex/obs_site.h"
 #include "store/vxp_data_store.h"
 
-// Constellation identifier (ascending) -> its signal identifiers in order of first occurrence.
-using SignalPresence = std::map<uint8_t, std::vector<uint8_t>>;
 // (frequency number, slot number) of each GLONASS slot with an ephemeris, ascending slot.
 using GlonassSlots = std::vector<std::pair<int32_t, int32_t>>;
 
@@ -27,18 +27,29 @@ GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& s
 // failed write (the file keeps the reason).
 enum class HeaderEnd { complete, content_error, write_error };
 
-// The header of the kept epochs (the first one has observations); `signals` receives the signals
-// the file declares, those without a RINEX code left out.
-HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
-                                   const ObsHeaderValues& values, const WriterContext& context,
-                                   SignalPresence& signals, const EpochSelection& selection = {});
+// The header of the tallied epochs (the first kept one has observations); `signals` receives the
+// signals the file declares, those without a RINEX code left out.
+HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const EpochTally& tally,
+                                   const GlonassSlots& glonass_slots, const ObsHeaderValues& values,
+                                   const WriterContext& context, SignalPresence& signals);
 
-// The kept epoch records after the header; false when a write failed (the file keeps the reason).
+// The epoch records after the header, one epoch at a time in log order: those the selection keeps.
 // The new-site events of the fixed site keep `header_values` but for the station, position and
 // height; a site that changes between two kept epochs gives an event before the later one.
-bool write_observation_epochs(OutputFile& out, int32_t receiver_index, const VxpDataStore& store,
-                              const SignalPresence& signals, const ObsHeaderValues& header_values,
-                              const EpochSelection& selection = {});
+class EpochRecords {
+  public:
+    // `sites`: the store with the base-station records; `first_kept`: the first kept observation.
+    EpochRecords(OutputFile& out, int32_t receiver_index, const VxpDataStore& sites,
+                 const SignalPresence& signals, const ObsHeaderValues& header_values,
+                 const EpochSelection& selection, const RawObservation& first_kept);
+    ~EpochRecords();
+    // False when a write failed (the file keeps the reason).
+    bool add(const RawObservation* observations, std::size_t count);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // Copies the epoch into `sorted` (reused buffer), ordered by constellation, satellite and signal
 // (equal keys in arrival order); returns the number of satellites outside constellation 0. The

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 #include <vector>
 
 #include "platform/utf8_files.h"
+#include "route/log_feed.h"
 
 namespace {
 
@@ -18,49 +20,10 @@ namespace {
 // buffer.
 constexpr std::size_t kReadBlockSize = std::size_t{1} << 20;
 
-// Clock of the loader's parser. A file holds no real-time gaps, so the packet timeout must never
-// expire while the file is read, however slowly the process runs: the clock stands still.
-uint32_t frozen_clock() {
-    return 0;
-}
-
-// A timeout of zero expires at once: used at the end of the file to give up on candidates that
-// can never complete, so that packets hidden behind them are still framed.
-constexpr uint32_t kGiveUpTimeoutMs = 0;
-
-// Callback of the end-of-file pass. The candidates framed there lie in the bytes of a packet that
-// the end of the file cut off (the normal end of a recording), so a failed checksum among them is a
-// chance run of bytes that looks like a header, not damage: it is not counted. Good packets found
-// there are delivered as any others.
-void end_of_file_callback(void* user_ptr, uint8_t* packet, uint16_t size, uint8_t kind) {
-    if (kind == VXP_PACKET_OK)
-        vxp_store_packet_callback(user_ptr, packet, size, kind);
-}
-
 template <class Container>
 void clear_all(Container& sequences) {
     for (auto& sequence : sequences)
         sequence.clear();
-}
-
-// Hands bytes to the parser as fast as its ring has room for them, draining after every receive
-// (an update alone stops at the first damaged candidate). With the clock standing still the
-// framing depends only on the order of the bytes, not on how they are cut: every packet,
-// callback and counter, and the parser's state at the end, are those of the classic feed of at
-// most 100 bytes per receive and drain; the pieces are just larger (a drained ring holds at most
-// one unfinished packet, so each piece is over 2300 bytes) and the calls fewer. Nothing is ever
-// offered beyond the free space, so the ring never counts an overrun.
-void feed(vxp_parser& parser, const uint8_t* bytes, std::size_t count) {
-    while (count > 0) {
-        const std::size_t piece = std::min<std::size_t>(count, vxp_parser_free_space(&parser));
-        uint32_t accepted = 0;
-        vxp_parser_receive(&parser, bytes, static_cast<uint32_t>(piece), &accepted);
-        vxp_parser_drain(&parser);
-        if (accepted == 0)
-            break;  // cannot happen: a drained ring has room for more than a packet
-        bytes += accepted;
-        count -= accepted;
-    }
 }
 
 }  // namespace
@@ -71,7 +34,12 @@ VxpDataStore::VxpDataStore(const char* path) {
     load_file(path);
 }
 
+VxpDataStore::VxpDataStore(StoreContents contents) {
+    filer_.set_contents(contents);
+}
+
 void VxpDataStore::clear() {
+    router_.reset();
     imu_timestamps.clear();
     imu_shared_timestamps.clear();
     imu_packet_timestamps.clear();
@@ -142,10 +110,14 @@ bool VxpDataStore::set_filter_packet_observer(PacketObserver observer) {
     return true;
 }
 
+void VxpDataStore::route_packet(uint8_t* packet, uint16_t size, uint8_t kind) {
+    router_.route(packet, size, kind);
+}
+
 extern "C" void vxp_store_packet_callback(void* user_ptr, uint8_t* packet, uint16_t size, uint8_t kind) {
     if (user_ptr == nullptr)
         return;
-    static_cast<VxpDataStore*>(user_ptr)->route_packet(packet, size, kind);
+    static_cast<VxpDataStore*>(user_ptr)->router().route_from_parser(packet, size, kind);
 }
 
 bool VxpDataStore::load_file(const char* path) {
@@ -158,13 +130,13 @@ bool VxpDataStore::load_file(const char* path) {
     std::error_code status_error;
     if (std::filesystem::is_directory(path_from_utf8(path), status_error))
         return false;
-    std::FILE* file = open_file(path, "rb");
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> input(open_file(path, "rb"), std::fclose);
+    std::FILE* const file = input.get();
     if (file == nullptr)
         return false;
 
     clear();
-    vxp_parser_init(&parser, parser_timeout_ms, this, vxp_store_packet_callback);
-    vxp_parser_set_clock(&parser, frozen_clock);
+    log_feed_start(parser, router_, parser_timeout_ms);
 
     std::setvbuf(file, nullptr, _IONBF, 0);
     std::vector<uint8_t> block(kReadBlockSize);
@@ -173,7 +145,8 @@ bool VxpDataStore::load_file(const char* path) {
         errno = 0;
         const std::size_t count = std::fread(block.data(), 1, block.size(), file);
         const int read_errno = errno;
-        feed(parser, block.data(), count);
+        log_feed_bytes(parser, block.data(), count);
+        router_.rethrow_allocation_failure();
         if (count < block.size()) {
             if (std::ferror(file)) {
                 read_failed = true;
@@ -183,15 +156,8 @@ bool VxpDataStore::load_file(const char* path) {
         }
     }
 
-    // End of the file: a candidate still waiting for bytes will never get them. Give up on each
-    // such candidate so that complete packets behind a damaged length byte are still delivered;
-    // a packet cut off by the end of the file stays undelivered and uncounted.
-    vxp_parser_set_timeout(&parser, kGiveUpTimeoutMs);
-    vxp_parser_set_callback(&parser, this, end_of_file_callback);
-    vxp_parser_drain(&parser);
-    vxp_parser_set_callback(&parser, this, vxp_store_packet_callback);
-    vxp_parser_set_timeout(&parser, parser_timeout_ms);
-
-    std::fclose(file);
+    // End of the file: a candidate still waiting for bytes will never get them.
+    log_feed_end(parser, parser_timeout_ms);
+    router_.rethrow_allocation_failure();
     return !read_failed;
 }

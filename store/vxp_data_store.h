@@ -8,22 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "route/packet_router.h"
+#include "route/record_consumer.h"
 #include "store/gps_time_window.h"
 #include "store/sequence.h"
+#include "store/store_filer.h"
 #include "store/store_memory.h"
 #include "vxp/parser.h"
 #include "vxp/records/gnss_records.h"
 #include "vxp/records/sensor_records.h"
 
-inline constexpr int kReceiverCount = 5;
 // The receiver whose data set also carries the base-station records (set 0x93: index 2): a fixed
 // site, where the others may move.
 inline constexpr int kFixedSiteReceiver = VXP_SET_GNSS_BASE - VXP_SET_GNSS_FIRST;
-// Ephemeris slots, one per satellite number: GPS satellites count 1-32 and Galileo 1-36, so their
-// slots run to the highest number; GLONASS slots run 0-31.
-inline constexpr int kGpsSlots = 33;
-inline constexpr int kGalileoSlots = 37;
-inline constexpr int kGlonassSlots = 32;
 inline constexpr std::size_t kRawPacketCopySize = 264;
 
 // A record together with the position of its packet's time record in the time sequence in force.
@@ -48,6 +45,8 @@ class VxpDataStore {
   public:
     VxpDataStore();
     explicit VxpDataStore(const char* path);
+    // A store that keeps only what the headers and navigation files need (StoreContents).
+    explicit VxpDataStore(StoreContents contents);
     VxpDataStore(const VxpDataStore&) = delete;
     VxpDataStore& operator=(const VxpDataStore&) = delete;
 
@@ -65,6 +64,11 @@ class VxpDataStore {
 
     // The packet handler: counts damaged packets, files the records of good ones.
     void route_packet(uint8_t* packet, uint16_t size, uint8_t kind);
+    // The consumer that files routed records into this store, for a router of someone else's
+    // (a streaming run that hands the same records to its writers).
+    RecordConsumer& record_filer() { return filer_; }
+    // The router behind route_packet and load_file.
+    PacketRouter& router() { return router_; }
 
     // Counts and presence.
     uint32_t imu_checksum_errors() const;
@@ -192,6 +196,8 @@ class VxpDataStore {
 
   private:
     std::string read_error_;
+    StoreFiler filer_{*this};
+    PacketRouter router_{filer_};
 };
 
 // The parser callback handed to the parser by load_file: routes to the store in user_ptr.

@@ -1,0 +1,63 @@
+#include "convert/log_survey.h"
+
+LogSurvey::LogSurvey(const EpochSelection& epochs, const GpsTimeWindow& imu_window)
+    : store_(std::make_unique<VxpDataStore>(StoreContents::navigation_and_sites)),
+      filer_(store_->record_filer()),
+      imu_(imu_window) {
+    for (auto& tally : epochs_)
+        tally = std::make_unique<EpochTally>(epochs);
+}
+
+void LogSurvey::finish() {
+    assembler_.finish([&](int r, const RawObservation* observations, std::size_t count) {
+        epochs_[static_cast<std::size_t>(r)]->add(observations, count);
+    });
+}
+
+void LogSurvey::checksum_error(uint8_t descriptor_set) {
+    filer_.checksum_error(descriptor_set);
+}
+
+void LogSurvey::good_packet(uint8_t descriptor_set, const uint8_t* packet, uint16_t size, uint8_t kind) {
+    filer_.good_packet(descriptor_set, packet, size, kind);
+}
+
+void LogSurvey::sensor_packet(const SensorPacketRecords& records) {
+    imu_.add(records);
+}
+
+void LogSurvey::observation(int receiver, const RawObservation& observation, bool starts_epoch) {
+    has_observations_[static_cast<std::size_t>(receiver)] = true;
+    assembler_.observation(receiver, observation, starts_epoch,
+                           [&](int r, const RawObservation* observations, std::size_t count) {
+                               epochs_[static_cast<std::size_t>(r)]->add(observations, count);
+                           });
+}
+
+void LogSurvey::gps_ephemeris(int receiver, const GpsEphemeris& ephemeris) {
+    filer_.gps_ephemeris(receiver, ephemeris);
+}
+
+void LogSurvey::galileo_ephemeris(int receiver, const GalileoEphemeris& ephemeris) {
+    filer_.galileo_ephemeris(receiver, ephemeris);
+}
+
+void LogSurvey::glonass_ephemeris(int receiver, const GlonassEphemeris& ephemeris) {
+    filer_.glonass_ephemeris(receiver, ephemeris);
+}
+
+void LogSurvey::gps_iono(int receiver, const GpsIonoCorrection& correction) {
+    filer_.gps_iono(receiver, correction);
+}
+
+void LogSurvey::galileo_iono(int receiver, const GalileoIonoCorrection& correction) {
+    filer_.galileo_iono(receiver, correction);
+}
+
+void LogSurvey::leap_seconds(int receiver, const GnssLeapSeconds& record) {
+    filer_.leap_seconds(receiver, record);
+}
+
+void LogSurvey::base_station(const BaseStationInfo& record) {
+    filer_.base_station(record);
+}

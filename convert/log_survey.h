@@ -1,0 +1,52 @@
+// The first reading of a streamed log: everything the file names and headers need to know before
+// the first record is written, in memory that does not grow with the bulk of the log. The small,
+// slowly growing records (ephemerides, ionospheric, leap-second and base-station records) and the
+// damaged-packet counts go into a store that keeps only them; the observations and sensor samples
+// are only tallied.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "convert/imu_tally.h"
+#include "rinex/epoch_tally.h"
+#include "route/epoch_assembler.h"
+#include "route/record_consumer.h"
+#include "store/vxp_data_store.h"
+
+class LogSurvey final : public RecordConsumer {
+  public:
+    LogSurvey(const EpochSelection& epochs, const GpsTimeWindow& imu_window);
+
+    // Hands on the last epochs: call once the log has been read.
+    void finish();
+
+    VxpDataStore& store() { return *store_; }
+    const VxpDataStore& store() const { return *store_; }
+    // Whether the receiver has any observation at all, and the tally of its kept epochs.
+    bool has_observations(int receiver) const {
+        return has_observations_[static_cast<std::size_t>(receiver)];
+    }
+    const EpochTally& epochs(int receiver) const { return *epochs_[static_cast<std::size_t>(receiver)]; }
+    const ImuTally& imu() const { return imu_; }
+
+    void checksum_error(uint8_t descriptor_set) override;
+    void good_packet(uint8_t descriptor_set, const uint8_t* packet, uint16_t size, uint8_t kind) override;
+    void sensor_packet(const SensorPacketRecords& records) override;
+    void observation(int receiver, const RawObservation& observation, bool starts_epoch) override;
+    void gps_ephemeris(int receiver, const GpsEphemeris& ephemeris) override;
+    void galileo_ephemeris(int receiver, const GalileoEphemeris& ephemeris) override;
+    void glonass_ephemeris(int receiver, const GlonassEphemeris& ephemeris) override;
+    void gps_iono(int receiver, const GpsIonoCorrection& correction) override;
+    void galileo_iono(int receiver, const GalileoIonoCorrection& correction) override;
+    void leap_seconds(int receiver, const GnssLeapSeconds& record) override;
+    void base_station(const BaseStationInfo& record) override;
+
+  private:
+    std::unique_ptr<VxpDataStore> store_;
+    RecordConsumer& filer_;
+    EpochAssembler assembler_;
+    std::array<std::unique_ptr<EpochTally>, kReceiverCount> epochs_;
+    std::array<bool, kReceiverCount> has_observations_{};
+    ImuTally imu_;
+};

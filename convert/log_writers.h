@@ -1,0 +1,33 @@
+// The second reading of a streamed log: every kept epoch to its receiver's observation file and
+// every sensor packet to the IMR file, as they come.
+#pragma once
+
+#include <array>
+
+#include "imr/imr_writer.h"
+#include "rinex/obs_writer.h"
+#include "route/epoch_assembler.h"
+#include "route/record_consumer.h"
+
+class LogWriters final : public RecordConsumer {
+  public:
+    // The files to feed (begun; null: none for that receiver, or no IMR file). The writers
+    // outlive this object.
+    void set_observation_file(int receiver, ObservationFileStream* file) {
+        observation_files_[static_cast<std::size_t>(receiver)] = file;
+    }
+    void set_imr_file(ImrFileStream* file) { imr_file_ = file; }
+
+    // Hands on the last epochs: call once the log has been read.
+    void finish();
+
+    void sensor_packet(const SensorPacketRecords& records) override;
+    void observation(int receiver, const RawObservation& observation, bool starts_epoch) override;
+
+  private:
+    void write_epoch(int receiver, const RawObservation* observations, std::size_t count);
+
+    std::array<ObservationFileStream*, kReceiverCount> observation_files_{};
+    ImrFileStream* imr_file_ = nullptr;
+    EpochAssembler assembler_;
+};

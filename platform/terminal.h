@@ -1,0 +1,4 @@
+// Whether a standard stream is a terminal a person watches (progress is shown only there).
+#pragma once
+
+bool standard_error_is_terminal();
