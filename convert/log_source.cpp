@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
 #include "platform/temporary_files.h"
 #include "platform/utf8_files.h"
@@ -24,10 +23,8 @@ std::string reason(int error) {
 LogSource::~LogSource() {
     if (input_ != nullptr)
         std::fclose(input_);
-    if (!spool_path_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(spool_path_, ignored);
-    }
+    if (!spool_path_.empty())
+        remove_temporary(spool_path_);
 }
 
 bool LogSource::open(const std::string& path, const std::string& spool_folder) {

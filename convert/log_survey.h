@@ -32,6 +32,7 @@ class LogSurvey final : public RecordConsumer {
 
     void checksum_error(uint8_t descriptor_set) override;
     void good_packet(uint8_t descriptor_set, const uint8_t* packet, uint16_t size, uint8_t kind) override;
+    unsigned interest() const override { return 0; }  // observations, sensor tags, navigation records
     void sensor_packet(const SensorPacketRecords& records) override;
     void observation(int receiver, const RawObservation& observation, bool starts_epoch) override;
     void gps_ephemeris(int receiver, const GpsEphemeris& ephemeris) override;

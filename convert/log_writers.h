@@ -21,6 +21,7 @@ class LogWriters final : public RecordConsumer {
     // Hands on the last epochs: call once the log has been read.
     void finish();
 
+    unsigned interest() const override { return 0; }  // observations and sensor vectors alone
     void sensor_packet(const SensorPacketRecords& records) override;
     void observation(int receiver, const RawObservation& observation, bool starts_epoch) override;
 

@@ -112,11 +112,13 @@ void PacketRouter::route(uint8_t* packet, uint16_t size, uint8_t kind) {
     if (descriptor_set == VXP_SET_SENSOR) {
         route_sensor(packet, size);
     } else if (descriptor_set == VXP_SET_FILTER) {
-        route_filter(packet, size);
+        if (wants(kRouteFilterRecords))
+            route_filter(packet, size);
     } else if (is_gnss_set(descriptor_set)) {
         route_gnss(packet, size, descriptor_set);
-    } else if (descriptor_set == VXP_SET_COMMAND_01 || descriptor_set == VXP_SET_COMMAND_0C ||
-               descriptor_set == VXP_SET_COMMAND_0D) {
+    } else if ((descriptor_set == VXP_SET_COMMAND_01 || descriptor_set == VXP_SET_COMMAND_0C ||
+                descriptor_set == VXP_SET_COMMAND_0D) &&
+               wants(kRouteCommandPackets)) {
         consumer_.command_packet(descriptor_set, packet, size);
     }
 }
@@ -130,6 +132,7 @@ void PacketRouter::route_sensor(uint8_t* packet, uint16_t size) {
     Taken<SensorScalar17> scalar17;
     Taken<SensorVector> theta;
     Taken<SensorVector> velocity;
+    const bool extras = wants(kRouteSensorExtras);
     walk_fields(packet, size, [&](uint8_t descriptor, uint8_t* data, uint16_t n) {
         switch (descriptor) {
             case VXP_SENSOR_FIELD_TIME:
@@ -145,10 +148,12 @@ void PacketRouter::route_sensor(uint8_t* packet, uint16_t size) {
                 gyro.take(data, n, vxp_decode_sensor_vector);
                 break;
             case VXP_SENSOR_FIELD_VECTOR06:
-                vector06.take(data, n, vxp_decode_sensor_vector);
+                if (extras)
+                    vector06.take(data, n, vxp_decode_sensor_vector);
                 break;
             case VXP_SENSOR_FIELD_SCALAR17:
-                scalar17.take(data, n, vxp_decode_sensor_scalar17);
+                if (extras)
+                    scalar17.take(data, n, vxp_decode_sensor_scalar17);
                 break;
             case VXP_SENSOR_FIELD_DELTA_THETA:
                 theta.take(data, n, vxp_decode_sensor_vector);
@@ -244,7 +249,12 @@ void PacketRouter::route_gnss(uint8_t* packet, uint16_t size, uint8_t descriptor
     Taken<GnssRecord08> record08;
     Taken<GnssRecord0A> record0A;
     Taken<GnssRecord0D> record0D;
+    const bool timed_records = wants(kRouteGnssTimedRecords);
     walk_fields(packet, size, [&](uint8_t descriptor, uint8_t* data, uint16_t n) {
+        if (!timed_records) {
+            route_gnss_record(r, descriptor_set, descriptor, data, n);
+            return;
+        }
         switch (descriptor) {
             case VXP_GNSS_FIELD_TIME:
                 own_time.take(data, n, vxp_decode_gps_timestamp);

@@ -10,7 +10,7 @@
 
 class PacketRouter {
   public:
-    explicit PacketRouter(RecordConsumer& consumer) : consumer_(consumer) {}
+    explicit PacketRouter(RecordConsumer& consumer) : consumer_(consumer), interest_(consumer.interest()) {}
 
     // Handles one parser event (a good packet, a checksum failure or a payload timeout). The
     // fields of a good packet are converted to host order in place.
@@ -44,7 +44,10 @@ class PacketRouter {
     bool route_gnss_record(int receiver, uint8_t descriptor_set, uint8_t descriptor, uint8_t* data,
                            uint16_t size);
 
+    bool wants(unsigned family) const { return (interest_ & family) != 0; }
+
     RecordConsumer& consumer_;
+    unsigned interest_;
     bool out_of_memory_ = false;
     std::array<EpochState, kReceiverCount> epochs_{};
     std::array<SlotState<kGpsSlots>, kReceiverCount> gps_{};

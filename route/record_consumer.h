@@ -64,11 +64,24 @@ struct FilterPacketRecords {
     std::array<const FilterVector*, kFilterVectorRun> vectors{};  // 0x05 .. 0x0C
 };
 
+// Families of records a consumer may go without: the router then spends nothing on converting
+// them (the packets are still counted through good_packet).
+enum RouteInterest : unsigned {
+    kRouteFilterRecords = 1u << 0,     // navigation filter packets
+    kRouteGnssTimedRecords = 1u << 1,  // GNSS records 0x03-0x0D and their time records
+    kRouteSensorExtras = 1u << 2,      // sensor fields 0x06 and 0x17
+    kRouteCommandPackets = 1u << 3,    // device command and reply packets
+    kRouteEverything = ~0u,
+};
+
 // Receives what the router finds. Every call has an empty default, so that a consumer overrides
 // only what it uses.
 class RecordConsumer {
   public:
     virtual ~RecordConsumer() = default;
+
+    // The families this consumer takes (asked once, when a router is made for it).
+    virtual unsigned interest() const { return kRouteEverything; }
 
     // A packet whose checksum failed; its set byte is trusted as received.
     virtual void checksum_error(uint8_t /*descriptor_set*/) {}

@@ -29,8 +29,11 @@ namespace {
 
 #if !defined(KELVARTIX_PLAIN_HEAP)
 
-constexpr std::size_t kRegionBytes = std::size_t{64} << 20;
+// Regions grow from one huge page, doubling up to the largest: a store that keeps only a few
+// records (a streaming run's) reserves little, one that keeps a whole log few regions.
 constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
+constexpr std::size_t kFirstRegionBytes = kHugePageBytes;
+constexpr std::size_t kLargestRegionBytes = std::size_t{64} << 20;
 // Block sizes are rounded up to this (a cache line; also the alignment of every block).
 constexpr std::size_t kGranule = 64;
 // Larger blocks come from the ordinary heap: the store's chunks and epochs are all smaller.
@@ -87,9 +90,11 @@ class Pool {
     };
 
     void add_region() {
+        region_bytes_ =
+            region_bytes_ == 0 ? kFirstRegionBytes : std::min(2 * region_bytes_, kLargestRegionBytes);
 #if defined(KELVARTIX_MAPPED_REGIONS)
         // Reserved with room to align to a huge page; only the pages written count as used.
-        const std::size_t length = kRegionBytes + kHugePageBytes;
+        const std::size_t length = region_bytes_ + kHugePageBytes;
         void* mapping = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapping == MAP_FAILED) {
             add_heap_region();  // no mapping to be had: the heap, which fails as any allocation does
@@ -99,9 +104,9 @@ class Pool {
         const std::uintptr_t aligned = (address + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
         next_ = reinterpret_cast<char*>(aligned);
 #if defined(MADV_HUGEPAGE)
-        ::madvise(next_, kRegionBytes, MADV_HUGEPAGE);  // a hint: without huge pages all still works
+        ::madvise(next_, region_bytes_, MADV_HUGEPAGE);  // a hint: without huge pages all still works
 #endif
-        end_ = next_ + kRegionBytes;
+        end_ = next_ + region_bytes_;
         regions_.push_back({mapping, length, true});
 #else
         add_heap_region();
@@ -109,10 +114,10 @@ class Pool {
     }
 
     void add_heap_region() {
-        void* memory = ::operator new(kRegionBytes);
+        void* memory = ::operator new(region_bytes_);
         next_ = static_cast<char*>(memory);
-        end_ = next_ + kRegionBytes;
-        regions_.push_back({memory, kRegionBytes, false});
+        end_ = next_ + region_bytes_;
+        regions_.push_back({memory, region_bytes_, false});
     }
 
     void release_regions() noexcept {
@@ -126,6 +131,7 @@ class Pool {
             ::operator delete(region.memory);
         }
         regions_.clear();
+        region_bytes_ = 0;
         free_.fill(nullptr);
         next_ = end_ = nullptr;
     }
@@ -135,6 +141,7 @@ class Pool {
     std::vector<Region> regions_;
     char* next_ = nullptr;
     char* end_ = nullptr;
+    std::size_t region_bytes_ = 0;  // of the latest region
     std::size_t live_blocks_ = 0;
 };
 
