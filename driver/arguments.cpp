@@ -26,8 +26,10 @@ constexpr int kHelpExitCode = -1;
 constexpr std::size_t kMarkerNameWidth = 60;
 constexpr std::size_t kAgencyWidth = 40;
 constexpr std::size_t kTextFieldWidth = 20;
-// The widest offset ANTENNA: DELTA H/E/N holds in its F14.4 fields.
-constexpr double kLargestAntennaDelta = 99999999.0;
+// The widest value the F14.4 fields of ANTENNA: DELTA H/E/N and APPROX POSITION XYZ hold.
+constexpr double kLargestMetres = 99999999.0;
+// The value of -approx_position that asks for a position from the observations themselves.
+constexpr const char* kAutomaticPosition = "auto";
 
 bool is(const char* argument, const char* option) {
     return std::strcmp(argument, option) == 0;
@@ -55,15 +57,38 @@ std::string read_header_text(const std::string& value) {
     return {};
 }
 
-std::string read_antenna_delta(const std::string& value) {
-    const std::optional<std::array<double, 3>> delta = parse_three_numbers(value);
-    if (!delta)
-        return "must be three numbers in metres: height,east,north!";
-    for (double metres : *delta) {
-        if (std::fabs(metres) > kLargestAntennaDelta)
+// Three numbers in metres for 3F14.4 fields into `metres`; the problem with them, empty when taken.
+std::string read_three_metres(const std::string& value, const char* form,
+                              std::optional<std::array<double, 3>>& metres) {
+    const std::optional<std::array<double, 3>> numbers = parse_three_numbers(value);
+    if (!numbers)
+        return std::string("must be three numbers in metres: ") + form + "!";
+    for (double number : *numbers) {
+        if (std::fabs(number) > kLargestMetres)
             return "values must lie within +/-99999999 m!";
     }
-    run_settings.site_overrides.antenna_delta = delta;
+    metres = numbers;
+    return {};
+}
+
+std::string read_antenna_delta(const std::string& value) {
+    return read_three_metres(value, "height,east,north", run_settings.site_overrides.antenna_delta);
+}
+
+std::string read_approx_position(const std::string& value) {
+    run_settings.approx_position_auto = value == kAutomaticPosition;
+    if (run_settings.approx_position_auto) {
+        run_settings.site_overrides.approx_position.reset();
+        return {};
+    }
+    return read_three_metres(value, "x,y,z, or auto", run_settings.site_overrides.approx_position);
+}
+
+std::string read_observables(const std::string& value) {
+    const std::optional<ObservationKinds> kinds = ObservationKinds::from_letters(value);
+    if (!kinds)
+        return "must be letters of C, L, D and S, each at most once!";
+    run_settings.observables = *kinds;
     return {};
 }
 
@@ -99,6 +124,8 @@ constexpr ValueOption kValueOptions[] = {
     {"-observer", read_header_text<kTextFieldWidth, &SiteOverrides::observer>},
     {"-agency", read_header_text<kAgencyWidth, &SiteOverrides::agency>},
     {"-antenna_delta", read_antenna_delta},
+    {"-approx_position", read_approx_position},
+    {"-observables", read_observables},
     {"-interval", read_interval},
     {"-start", read_time<&GpsTimeWindow::start>},
     {"-end", read_time<&GpsTimeWindow::end>},
@@ -141,6 +168,9 @@ void print_help() {
            "\t-agency        (string)  Agency (up to 40 characters, default: Agency)\n"
            "\t-antenna_delta (h,e,n)   Antenna height, east and north offsets in metres (receivers "
            "without base-station records)\n"
+           "\t-approx_position (x,y,z) APPROX POSITION XYZ in ECEF metres (receivers without base-station "
+           "records), or auto\n"
+           "\t-observables   (letters) Observation kinds of every signal from C, L, D, S (default: CLD)\n"
            "\t-interval      (float)   Keep only observation epochs at whole multiples of this many "
            "seconds of GPS time\n"
            "\t-start         (time)    Leave out observation epochs and IMR records before this GPS "

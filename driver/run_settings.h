@@ -9,6 +9,7 @@
 
 #include "output/message_sink.h"
 #include "rinex/obs_site.h"
+#include "rinex/observation_kinds.h"
 #include "store/gps_time_window.h"
 
 using ConsoleLog = std::stringstream;
@@ -27,6 +28,10 @@ struct RunSettings {
     // What the user states beyond the log file; each left unset keeps the outputs as without it.
     std::string output_dir;        // empty: RINEX files in the current folder, log and IMR beside the input
     SiteOverrides site_overrides;  // header values of the observation files
+    // -approx_position auto: a position from the observations (until then APPROX POSITION XYZ stays
+    // as without the option).
+    bool approx_position_auto = false;
+    ObservationKinds observables;  // the kinds each signal of the observation files gets
     double interval = 0.0;         // seconds between kept observation epochs; 0: every epoch
     GpsTimeWindow time_window;     // observation epochs and IMR records kept
 

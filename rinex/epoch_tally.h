@@ -39,6 +39,10 @@ class EpochTally {
     // kNoInterval when there is none.
     double smallest_interval() const { return smallest_interval_; }
     static constexpr double kNoInterval = std::numeric_limits<double>::infinity();
+    // The nominal spacing of the kept epochs: the most common difference between the GPS times of
+    // consecutive dated kept epochs, to the microsecond (of equally common ones the shortest);
+    // kNoInterval when there is none (a single epoch).
+    double nominal_interval() const;
 
     // The signals of the kept observations (constellation 0 left out), with the observation counts
     // that say what leaving out a constellation or a signal costs.
@@ -51,6 +55,12 @@ class EpochTally {
 
   private:
     void count(const RawObservation& observation);
+    void count_interval(const RawObservation& previous, const RawObservation& next);
+
+    // The intervals are counted per distinct value in a table of at most this many values; an
+    // interval that would need another row makes every count ten times coarser (1 us, 10 us,
+    // 100 us, ...), so that epoch times with a fine jitter still gather round their rate.
+    static constexpr std::size_t kIntervalValues = 256;
 
     EpochSelection selection_;
     uint64_t kept_epochs_ = 0;
@@ -59,6 +69,8 @@ class EpochTally {
     RawObservation last_{};
     double previous_time_ = 0.0;
     double smallest_interval_ = kNoInterval;
+    std::map<int64_t, uint64_t> interval_counts_;  // interval in grains -> epochs
+    int64_t interval_grain_ = 1;                   // microseconds
     SignalPresence signals_;
     std::array<std::bitset<256>, 256> listed_{};
     std::array<std::vector<uint8_t>*, 256> lists_{};

@@ -15,9 +15,8 @@
 
 namespace {
 
-// Data line (laid out by RinexDataLine): three observations per signal, pseudorange, carrier
-// phase and Doppler, the signal strength with the carrier phase.
-constexpr std::size_t kObservationsPerSignal = 3;
+// Data line (laid out by RinexDataLine): the values of the kinds written for each signal, the
+// strength digit with the carrier phase, or with the pseudorange when the phase is not written.
 // Signal strength (dB-Hz) to the RINEX 1-9 strength digit: six dB-Hz per step.
 constexpr int kStrengthStep = 6;
 constexpr int kWeakestDigit = 1;
@@ -73,8 +72,8 @@ SignalPositions signal_positions(const SignalPresence& signals) {
 
 class EpochWriter {
   public:
-    EpochWriter(OutputFile& out, const SignalPresence& signals)
-        : out_(out), positions_(signal_positions(signals)) {
+    EpochWriter(OutputFile& out, const SignalPresence& signals, const ObservationKinds& kinds)
+        : out_(out), positions_(signal_positions(signals)), kinds_(kinds) {
         for (const auto& [constellation, letter] : vxp_constellation_letters) {
             if (constellation < kConstellationSlots)
                 letters_[constellation] = letter;
@@ -184,17 +183,29 @@ class EpochWriter {
             slots_[position] = nullptr;
             if (o == nullptr)
                 continue;
-            const std::size_t field = kObservationsPerSignal * position;
-            place_value(data_line_, field, o->pseudorange);
-            if (place_value(data_line_, field + 1, o->carrier_phase))
-                data_line_.strength(field + 1, strength_digit(o->signal_strength));
-            place_value(data_line_, field + 2, static_cast<double>(o->doppler));
+            write_signal(kinds_.count() * position, *o);
         }
         return write_rinex_line(out_, data_line_.line(), false);
     }
 
+    // The values of one signal from the data line's field `first` on, in the kinds' order.
+    void write_signal(std::size_t first, const RawObservation& o) {
+        const std::array<double, ObservationKinds::kKinds> values = {o.pseudorange, o.carrier_phase,
+                                                                     static_cast<double>(o.doppler),
+                                                                     static_cast<double>(o.signal_strength)};
+        const std::size_t digit_field = kinds_.strength_digit_field();
+        for (std::size_t kind = 0; kind < values.size(); ++kind) {
+            const std::size_t field = kinds_.field(static_cast<ObservationKind>(kind));
+            if (field == ObservationKinds::kNotWritten)
+                continue;
+            if (place_value(data_line_, first + field, values[kind]) && field == digit_field)
+                data_line_.strength(first + field, strength_digit(o.signal_strength));
+        }
+    }
+
     OutputFile& out_;
     SignalPositions positions_;
+    ObservationKinds kinds_;
     std::array<std::string, kConstellationSlots> letters_;
     std::vector<const RawObservation*> slots_;
     RinexLineBuilder line_;
@@ -263,9 +274,9 @@ uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorte
 }
 
 struct EpochRecords::State {
-    State(OutputFile& out, const SignalPresence& signals, const VxpDataStore& store,
-          const ObsHeaderValues& values, const EpochSelection& epoch_selection)
-        : writer(out, signals),
+    State(OutputFile& out, const SignalPresence& signals, const ObservationKinds& kinds,
+          const VxpDataStore& store, const ObsHeaderValues& values, const EpochSelection& epoch_selection)
+        : writer(out, signals, kinds),
           sites(store.base_station_records()),
           header_values(values),
           selection(epoch_selection) {}
@@ -282,9 +293,10 @@ struct EpochRecords::State {
 };
 
 EpochRecords::EpochRecords(OutputFile& out, int32_t receiver_index, const VxpDataStore& sites,
-                           const SignalPresence& signals, const ObsHeaderValues& header_values,
-                           const EpochSelection& selection, const RawObservation& first_kept)
-    : state_(std::make_unique<State>(out, signals, sites, header_values, selection)) {
+                           const SignalPresence& signals, const ObservationKinds& kinds,
+                           const ObsHeaderValues& header_values, const EpochSelection& selection,
+                           const RawObservation& first_kept)
+    : state_(std::make_unique<State>(out, signals, kinds, sites, header_values, selection)) {
     state_->site_store = &sites;
     state_->fixed_site = receiver_index == kFixedSiteReceiver && !state_->sites.empty();
     if (state_->fixed_site)

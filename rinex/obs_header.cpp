@@ -1,5 +1,5 @@
-// The header of an observation file: version, program, site, first observation time, the
-// observation types of the signals present and the GLONASS records.
+// The header of an observation file: version, program, site, interval, first and last observation
+// times, the observation types of the signals present and the GLONASS records.
 #include <algorithm>
 #include <array>
 #include <iterator>
@@ -15,7 +15,13 @@
 namespace {
 
 constexpr const char* kFormatVersion = "3.05";
-// TIME OF FIRST OBS: 5I6, F13.7, 5X, A3.
+// INTERVAL: F10.3, seconds; a longer interval than the field holds is left out.
+constexpr int kIntervalWidth = 10;
+constexpr int kIntervalDecimals = 3;
+constexpr double kLargestInterval = 999999.999;
+// SIGNAL STRENGTH UNIT: A20; the S values are the records' carrier-to-noise densities.
+constexpr const char* kStrengthUnit = "DBHZ";
+// TIME OF FIRST OBS and TIME OF LAST OBS: 5I6, F13.7, 5X, A3.
 constexpr int kDateFieldWidth = 6;
 constexpr int kSecondFieldWidth = 13;
 constexpr int kSecondDecimals = 7;
@@ -79,14 +85,26 @@ bool write_site_records(HeaderLines& lines, const ObsHeaderValues& values) {
     return true;
 }
 
-bool write_first_time_line(HeaderLines& lines, const RawObservation& first) {
-    const CalendarTime t = gps_to_calendar(first.time_of_week, first.week_number);
+bool write_time_line(HeaderLines& lines, const RawObservation& observation, std::string_view label) {
+    const CalendarTime t = gps_to_calendar(observation.time_of_week, observation.week_number);
     RinexNumberText number;
     std::string fields;
     for (int part : {t.year, t.month, t.day, t.hour, t.minute})
         fields += number.integer_field(part, kDateFieldWidth);
     fields += number.fixed_field(t.second, kSecondFieldWidth, kSecondDecimals);
-    return lines.at(1, fields).at(kTimeSystemColumn, "GPS").label("TIME OF FIRST OBS");
+    return lines.at(1, fields).at(kTimeSystemColumn, "GPS").label(label);
+}
+
+// INTERVAL (when the kept epochs have one), TIME OF FIRST OBS and TIME OF LAST OBS.
+bool write_time_lines(HeaderLines& lines, const EpochTally& tally) {
+    const double interval = tally.nominal_interval();
+    if (interval <= kLargestInterval) {
+        RinexNumberText number;
+        if (!lines.at(1, number.fixed_field(interval, kIntervalWidth, kIntervalDecimals)).label("INTERVAL"))
+            return false;
+    }
+    return write_time_line(lines, tally.first(), "TIME OF FIRST OBS") &&
+           write_time_line(lines, tally.last(), "TIME OF LAST OBS");
 }
 
 // "Warning: 3 observations left out: VXP signal 255 has no RINEX observation code."
@@ -141,14 +159,14 @@ ConstellationCodes lookup_codes(uint8_t constellation, const std::vector<uint8_t
     return result;
 }
 
-// One constellation's types: pseudorange, carrier phase and Doppler of each signal, thirteen
-// to a line, further lines continuing under the same label.
-bool write_observation_types(HeaderLines& lines, const ConstellationCodes& system) {
+// One constellation's types: the kinds written of each signal, thirteen to a line, further lines
+// continuing under the same label.
+bool write_observation_types(HeaderLines& lines, const ConstellationCodes& system,
+                             const ObservationKinds& kinds) {
     std::vector<std::string> types;
     for (const std::string& code : system.codes) {
-        types.push_back("C" + code);
-        types.push_back("L" + code);
-        types.push_back("D" + code);
+        for (char kind : kinds.letters())
+            types.push_back(kind + code);
     }
     RinexNumberText number;
     lines.at(1, system.letter)
@@ -159,14 +177,20 @@ bool write_observation_types(HeaderLines& lines, const ConstellationCodes& syste
     return lines.record(record);
 }
 
-// Observation types and phase shifts of every constellation, in that order.
-bool write_signal_lines(HeaderLines& lines, const SignalPresence& signals) {
+// Observation types of every constellation, the unit of the signal strengths when they are written,
+// and the phase shifts of the carrier phases, in that order.
+bool write_signal_lines(HeaderLines& lines, const SignalPresence& signals, const ObservationKinds& kinds) {
     std::vector<ConstellationCodes> systems;
     for (const auto& [constellation, list] : signals) {
         systems.push_back(lookup_codes(constellation, list));
-        if (!write_observation_types(lines, systems.back()))
+        if (!write_observation_types(lines, systems.back(), kinds))
             return false;
     }
+    if (kinds.writes(ObservationKind::signal_strength) &&
+        !lines.at(1, kStrengthUnit).label("SIGNAL STRENGTH UNIT"))
+        return false;
+    if (!kinds.writes(ObservationKind::carrier_phase))
+        return true;
     for (const ConstellationCodes& system : systems) {
         for (const std::string& code : system.codes) {
             if (!lines.at(1, system.letter).at(kPhaseTypeColumn, "L" + code).label("SYS / PHASE SHIFT"))
@@ -223,12 +247,12 @@ GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& s
 
 HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const EpochTally& tally,
                                    const GlonassSlots& glonass_slots, const ObsHeaderValues& values,
-                                   const WriterContext& context, SignalPresence& signals) {
+                                   const ObservationKinds& kinds, const WriterContext& context,
+                                   SignalPresence& signals) {
     HeaderLines lines(out);
     const bool opening_written = lines.record(rinex_version_record(kFormatVersion, "OBSERVATION DATA")) &&
                                  lines.record(rinex_program_record(context.program)) &&
-                                 write_site_records(lines, values) &&
-                                 write_first_time_line(lines, tally.first());
+                                 write_site_records(lines, values) && write_time_lines(lines, tally);
     if (!opening_written)
         return HeaderEnd::write_error;
 
@@ -239,7 +263,7 @@ HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, cons
                               std::to_string(receiver_index) + "!");
         return HeaderEnd::content_error;
     }
-    if (!write_signal_lines(lines, signals))
+    if (!write_signal_lines(lines, signals, kinds))
         return HeaderEnd::write_error;
     if (!write_glonass_lines(lines, glonass_slots))
         return HeaderEnd::write_error;

@@ -160,6 +160,11 @@ ObsHeaderValues observation_header_values(int32_t receiver_index, const VxpDataS
         values.antenna_east = (*overrides.antenna_delta)[1];
         values.antenna_north = (*overrides.antenna_delta)[2];
     }
+    if (overrides.approx_position && !site_records) {
+        values.position_x = (*overrides.approx_position)[0];
+        values.position_y = (*overrides.approx_position)[1];
+        values.position_z = (*overrides.approx_position)[2];
+    }
     return values;
 }
 

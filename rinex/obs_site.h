@@ -43,6 +43,9 @@ struct SiteOverrides {
     // Height, east, north in metres: for a file without base-station records, whose own records
     // give the height of each site.
     std::optional<std::array<double, 3>> antenna_delta;
+    // ECEF X, Y, Z in metres: likewise for a file without base-station records, whose own records
+    // give the position of each site.
+    std::optional<std::array<double, 3>> approx_position;
 };
 
 // The header values of a receiver's file: as the log gives them, then what the user states. From

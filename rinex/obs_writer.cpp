@@ -42,14 +42,14 @@ bool ObservationFileStream::begin() {
     context_.messages.line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index_) + "... ");
 
     SignalPresence signals;
-    const HeaderEnd header_end = write_observation_header(*out_, receiver_index_, tally_,
-                                                          collect_glonass_slots(receiver_index_, sites_),
-                                                          settings_.header_values, context_, signals);
+    const HeaderEnd header_end = write_observation_header(
+        *out_, receiver_index_, tally_, collect_glonass_slots(receiver_index_, sites_),
+        settings_.header_values, settings_.observables, context_, signals);
     content_error_ = header_end == HeaderEnd::content_error;
     if (header_end != HeaderEnd::complete)
         return false;
-    epochs_ = std::make_unique<EpochRecords>(*out_, receiver_index_, sites_, signals, settings_.header_values,
-                                             settings_.epochs, tally_.first());
+    epochs_ = std::make_unique<EpochRecords>(*out_, receiver_index_, sites_, signals, settings_.observables,
+                                             settings_.header_values, settings_.epochs, tally_.first());
     return true;
 }
 

@@ -11,13 +11,15 @@
 #include "rinex/epoch_selection.h"
 #include "rinex/epoch_tally.h"
 #include "rinex/obs_site.h"
+#include "rinex/observation_kinds.h"
 #include "store/vxp_data_store.h"
 
 // What the run decides for one observation file.
 struct ObservationFileSettings {
-    ObsHeaderValues header_values;  // from observation_header_values
-    EpochSelection epochs{};        // the epochs the file holds (default: every one)
-    std::string output_folder{};    // where the file is created; empty: the current folder
+    ObsHeaderValues header_values;   // from observation_header_values
+    EpochSelection epochs{};         // the epochs the file holds (default: every one)
+    std::string output_folder{};     // where the file is created; empty: the current folder
+    ObservationKinds observables{};  // the kinds of every signal: C, L and D unless chosen
 };
 
 // The file of one receiver, named from its first kept observation and created in the settings'

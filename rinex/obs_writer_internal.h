@@ -13,6 +13,7 @@
 #include "rinex/epoch_selection.h"
 #include "rinex/epoch_tally.h"
 #include "rinex/obs_site.h"
+#include "rinex/observation_kinds.h"
 #include "store/vxp_data_store.h"
 
 // (frequency number, slot number) of each GLONASS slot with an ephemeris, ascending slot.
@@ -27,21 +28,25 @@ GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& s
 // failed write (the file keeps the reason).
 enum class HeaderEnd { complete, content_error, write_error };
 
-// The header of the tallied epochs (the first kept one has observations); `signals` receives the
-// signals the file declares, those without a RINEX code left out.
+// The header of the tallied epochs (the first kept one has observations), with the types of the
+// kinds written; `signals` receives the signals the file declares, those without a RINEX code left
+// out.
 HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const EpochTally& tally,
                                    const GlonassSlots& glonass_slots, const ObsHeaderValues& values,
-                                   const WriterContext& context, SignalPresence& signals);
+                                   const ObservationKinds& kinds, const WriterContext& context,
+                                   SignalPresence& signals);
 
-// The epoch records after the header, one epoch at a time in log order: those the selection keeps.
+// The epoch records after the header, one epoch at a time in log order: those the selection keeps,
+// each signal with the values of the kinds written.
 // The new-site events of the fixed site keep `header_values` but for the station, position and
 // height; a site that changes between two kept epochs gives an event before the later one.
 class EpochRecords {
   public:
     // `sites`: the store with the base-station records; `first_kept`: the first kept observation.
     EpochRecords(OutputFile& out, int32_t receiver_index, const VxpDataStore& sites,
-                 const SignalPresence& signals, const ObsHeaderValues& header_values,
-                 const EpochSelection& selection, const RawObservation& first_kept);
+                 const SignalPresence& signals, const ObservationKinds& kinds,
+                 const ObsHeaderValues& header_values, const EpochSelection& selection,
+                 const RawObservation& first_kept);
     ~EpochRecords();
     // False when a write failed (the file keeps the reason).
     bool add(const RawObservation* observations, std::size_t count);

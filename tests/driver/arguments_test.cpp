@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,19 @@ TEST_F(ParseArguments, AValueIsTheNextArgumentEvenWhenItLooksLikeAnOption) {
     EXPECT_EQ(run_settings.inertial_format, "-leap_seconds");
     EXPECT_TRUE(run_settings.leap_seconds_user_set);
     EXPECT_EQ(run_settings.leap_seconds, 0.0);
+}
+
+// The last -approx_position wins, "auto" as a flag of its own; -observables kept in the file order.
+TEST_F(ParseArguments, ApproxPositionOrAutoAndTheObservables) {
+    EXPECT_EQ(run_settings.observables.letters(), "CLD");
+    EXPECT_TRUE(
+        parse({"f.bin", "-approx_position", "1,2,3", "-approx_position", "auto", "-observables", "SLC"}));
+    EXPECT_TRUE(run_settings.approx_position_auto);
+    EXPECT_FALSE(run_settings.site_overrides.approx_position.has_value());
+    EXPECT_EQ(run_settings.observables.letters(), "CLS");
+    EXPECT_TRUE(parse({"f.bin", "-approx_position", "auto", "-approx_position", "1,2,3"}));
+    EXPECT_FALSE(run_settings.approx_position_auto);
+    EXPECT_EQ(run_settings.site_overrides.approx_position, (std::array<double, 3>{1, 2, 3}));
 }
 
 TEST_F(ParseArguments, LeapSecondsConvertTheLongestNumericPrefix) {

@@ -61,6 +61,9 @@ TEST_F(Cli, HelpFirstPrintsTheUsageAfterTheBanner) {
         "\t-agency        (string)  Agency (up to 40 characters, default: Agency)",
         "\t-antenna_delta (h,e,n)   Antenna height, east and north offsets in metres (receivers without "
         "base-station records)",
+        "\t-approx_position (x,y,z) APPROX POSITION XYZ in ECEF metres (receivers without base-station "
+        "records), or auto",
+        "\t-observables   (letters) Observation kinds of every signal from C, L, D, S (default: CLD)",
         "\t-interval      (float)   Keep only observation epochs at whole multiples of this many "
         "seconds of GPS time",
         "\t-start         (time)    Leave out observation epochs and IMR records before this GPS time, "

@@ -94,6 +94,10 @@ TEST_F(Options, EveryBadValueIsOneErrorLineThenTheArgumentErrorAndNoFile) {
     const std::string delta_error =
         "Error: -antenna_delta must be three numbers in metres: height,east,north!";
     const std::string time_error = " must be a GPS time YYYY-MM-DDThh:mm:ss[.fff]!";
+    const std::string position_error =
+        "Error: -approx_position must be three numbers in metres: x,y,z, or auto!";
+    const std::string kinds_error =
+        "Error: -observables must be letters of C, L, D and S, each at most once!";
     const std::vector<BadValue> cases = {
         {{"-interval", "0"}, interval_error},
         {{"-interval", "-1"}, interval_error},
@@ -130,6 +134,13 @@ TEST_F(Options, EveryBadValueIsOneErrorLineThenTheArgumentErrorAndNoFile) {
          "Error: -observer must be printable ASCII text!"},
         {{"-agency", std::string(41, 'A') + "\xc3\xa9"}, "Error: -agency must be printable ASCII text!"},
         {{"-output_dir", ""}, "Error: -output_dir requires a value!"},
+        {{"-approx_position", "4000000,500000"}, position_error},
+        {{"-approx_position", "Auto"}, position_error},
+        {{"-approx_position", "0,0,-1e8"}, "Error: -approx_position values must lie within +/-99999999 m!"},
+        {{"-observables", ""}, kinds_error},
+        {{"-observables", "CLDSC"}, kinds_error},
+        {{"-observables", "CLX"}, kinds_error},
+        {{"-observables", "cl"}, kinds_error},
         // A good option before a bad one creates no folder either.
         {{"-output_dir", "out", "-interval", "0"}, interval_error},
     };
@@ -145,7 +156,7 @@ TEST_F(Options, EveryBadValueIsOneErrorLineThenTheArgumentErrorAndNoFile) {
 TEST_F(Options, EveryOptionWithoutItsValueIsAnArgumentError) {
     for (const char* option :
          {"-output_dir", "-marker_name", "-antenna_number", "-antenna_type", "-receiver_type", "-observer",
-          "-agency", "-antenna_delta", "-interval", "-start", "-end"}) {
+          "-agency", "-antenna_delta", "-approx_position", "-observables", "-interval", "-start", "-end"}) {
         EXPECT_EQ(run({"day.vxp", "-interval", "1", option}, kFailureStatus),
                   (Lines{"Error: " + std::string(option) + " requires a value!",
                          "Argument error, use -h for help"}));
@@ -155,11 +166,15 @@ TEST_F(Options, EveryOptionWithoutItsValueIsAnArgumentError) {
 
 TEST_F(Options, HeaderOptionsFillTheSiteRecordsOfEveryObservationFile) {
     // Repeated options: the last one wins; the value is the next word whatever it looks like.
-    const Lines printed = run(
-        {"day.vxp", "-marker_name", "first", "-marker_name", "FIELD DAY 7", "-antenna_number", "-interval",
-         "-antenna_type", "TRM59800.00     NONE", "-receiver_type", "SEPT POLARX5", "-observer",
-         "A. Surveyor", "-agency", "Kelvartix Field Services", "-antenna_delta", "1.5, 0.1 ,-0.0205"},
-        0);
+    const Lines printed =
+        run({"day.vxp",        "-marker_name",      "first",
+             "-marker_name",   "FIELD DAY 7",       "-antenna_number",
+             "-interval",      "-antenna_type",     "TRM59800.00     NONE",
+             "-receiver_type", "SEPT POLARX5",      "-observer",
+             "A. Surveyor",    "-agency",           "Kelvartix Field Services",
+             "-antenna_delta", "1.5, 0.1 ,-0.0205", "-approx_position",
+             "auto",           "-approx_position",  "4075580.3966,931853.9889,4801568.2012"},
+            0);
     EXPECT_EQ(printed.front(), "Loading VXP binary file day.vxp");
     const Lines observation_files = names_ending(dir.path(), "_MO.rnx");
     ASSERT_EQ(observation_files.size(), 2u);  // receivers 0 and 1
@@ -169,7 +184,7 @@ TEST_F(Options, HeaderOptionsFillTheSiteRecordsOfEveryObservationFile) {
         record("A. Surveyor         Kelvartix Field Services", "OBSERVER / AGENCY"),
         record("                    SEPT POLARX5", "REC # / TYPE / VERS"),
         record("-interval           TRM59800.00     NONE", "ANT # / TYPE"),
-        record("        0.0000        0.0000        0.0000", "APPROX POSITION XYZ"),
+        record("  4075580.3966   931853.9889  4801568.2012", "APPROX POSITION XYZ"),
         record("        1.5000        0.1000       -0.0205", "ANTENNA: DELTA H/E/N"),
     };
     for (const std::string& name : observation_files) {
@@ -287,11 +302,16 @@ TEST_F(Options, IntervalStartAndEndOnTheSampleKeepTheEpochsAndRecordsOfTheWindow
         SCOPED_TRACE(thinned_name);
         const ObservationFile all = read_observation_file(dir / whole_name);
         const ObservationFile thinned = read_observation_file(window / thinned_name);
-        // The header of the whole file but for the time of the first observation.
+        // The header of the whole file but for the interval and the times of the first and last
+        // observations.
         Lines header = all.header;
         for (std::string& line : header) {
+            if (label_of(line) == "INTERVAL")
+                line = record("    30.000", "INTERVAL");
             if (label_of(line) == "TIME OF FIRST OBS")
                 line = record("  2024     3     5    12     1    0.0000000     GPS", "TIME OF FIRST OBS");
+            if (label_of(line) == "TIME OF LAST OBS")
+                line = record("  2024     3     5    12     3   30.0000000     GPS", "TIME OF LAST OBS");
         }
         EXPECT_EQ(without_run_date(thinned.header), without_run_date(header));
         // Every kept epoch as the whole file has it, receiver 2's new-site event included.

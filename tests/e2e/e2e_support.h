@@ -17,11 +17,11 @@ struct Conversion {
 };
 
 // Simulates a log with `sim_args` in a new scratch directory and converts it there with
-// "-inertial_data novatel".
-Conversion simulate_and_convert(const std::string& sim_args);
+// "-inertial_data novatel" and the `options` given.
+Conversion simulate_and_convert(const std::string& sim_args, const std::string& options = "");
 
 // Copies a log and its truth file into a new scratch directory and converts the copy there.
-Conversion convert_copy(const std::string& log, const std::string& truth);
+Conversion convert_copy(const std::string& log, const std::string& truth, const std::string& options = "");
 
 // True when rnx2rtkp can be run; installs the Debian package rtklib when it is missing.
 bool rtklib_available();

@@ -1,7 +1,8 @@
 // Our observation files read by two readers that owe nothing to our writer: the tests' strict
 // RINEX 3.05 reader (required records, numbers read with blanks as zeros) and RTKLIB's rnx2rtkp,
 // which takes a base station's position and antenna height from its observation file's site
-// records. Both must read the sites, slots and epochs the simulator laid down.
+// records. Both must read the sites, slots and epochs the simulator laid down, and the strict
+// reader the signal strengths the log's records hold.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,10 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "rinex/codes.h"
+#include "store/vxp_data_store.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/rinex/rinex3_reader.h"
 #include "tests/support/lines.h"
@@ -126,6 +131,60 @@ TEST(RinexReadersEndToEnd, SiteRecordsSlotsAndEpochsReadAsSimulated) {
     EXPECT_NEAR(reference.longitude_deg, antenna.longitude_deg, 1e-8);
     EXPECT_NEAR(reference.height_m, antenna.height_m, 1e-3);
     std::system(("rm -rf '" + c.dir + "'").c_str());
+}
+
+// (epoch, satellite, type) -> value of the S types.
+using Strengths = std::map<std::tuple<int, std::string, std::string>, double>;
+
+// The strengths the receiver's records hold, as a reader of an F14.3 field takes them; a signal
+// repeated within an epoch gives the later one.
+Strengths record_strengths(const VxpDataStore& store, int receiver) {
+    Strengths strengths;
+    int epoch = 0;
+    for (const RawEpoch& observations : store.receiver_raw_epochs(receiver)) {
+        for (const RawObservation& o : observations) {
+            if (o.signal_strength == 0 || !vxp_constellation_letters.contains(o.gnss_id) ||
+                !vxp_signal_codes.contains(o.signal_id))
+                continue;
+            char text[64];
+            std::snprintf(text, sizeof text, "%s%02d", vxp_constellation_letters.at(o.gnss_id).c_str(),
+                          o.satellite_id);
+            const std::string satellite = text;
+            std::snprintf(text, sizeof text, "%.3f", static_cast<double>(o.signal_strength));
+            strengths[{epoch, satellite, "S" + vxp_signal_codes.at(o.signal_id)}] =
+                std::strtod(text, nullptr);
+        }
+        ++epoch;
+    }
+    return strengths;
+}
+
+TEST(RinexReadersEndToEnd, SignalStrengthsAreTheRecordsOnTheSampleAndASimulatedLog) {
+    const Conversion conversions[] = {
+        convert_copy(std::string(SAMPLE_DIR) + "/sample.vxp", std::string(SAMPLE_DIR) + "/sample.truth.json",
+                     "-observables CLDS"),
+        simulate_and_convert(kSiteRun, "-observables CLDS")};
+    for (const Conversion& c : conversions) {
+        ASSERT_TRUE(c.simulated) << c.dir;
+        ASSERT_EQ(c.exit_code, 0) << c.console;
+        VxpDataStore store;
+        ASSERT_TRUE(store.load_file((c.dir + "/log.vxp").c_str()));
+        for (int rx : {0, 2}) {
+            SCOPED_TRACE(c.dir + " receiver " + std::to_string(rx));
+            const std::string obs = find_file(c.dir, "QRV_0" + std::to_string(rx), "_MO.rnx");
+            const rinex3::ObsFile read = rinex3::read_obs_file(read_lines(c.dir + "/" + obs));
+            EXPECT_EQ(read.errors, std::vector<std::string>{});
+            EXPECT_EQ(read.signal_strength_unit, "DBHZ");
+            Strengths written;
+            for (const rinex3::Observation& o : read.observations) {
+                if (o.type[0] == 'S')
+                    written[{o.epoch, o.satellite, o.type}] = o.value;
+            }
+            EXPECT_GT(written.size(), 1000u);
+            EXPECT_EQ(written, record_strengths(store, rx));
+        }
+        std::system(("rm -rf '" + c.dir + "'").c_str());
+    }
 }
 
 }  // namespace

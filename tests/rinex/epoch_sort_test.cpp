@@ -56,7 +56,8 @@ void expect_as_reference(const RawEpoch& epoch) {
         ASSERT_EQ(sorted[i].satellite_id, expected[i].satellite_id) << i;
         ASSERT_EQ(sorted[i].signal_id, expected[i].signal_id) << i;
         // Unary + copies the packed member: a reference to it could be misaligned.
-        ASSERT_EQ(+sorted[i].pseudorange, +expected[i].pseudorange) << "arrival order of equal keys, at " << i;
+        ASSERT_EQ(+sorted[i].pseudorange, +expected[i].pseudorange)
+            << "arrival order of equal keys, at " << i;
     }
 }
 

@@ -1,12 +1,21 @@
 // Whole observation files of small handmade logs, compared line by line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
+#include <map>
+#include <set>
 #include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "obs_test_support.h"
+#include "rinex/codes.h"
+#include "rinex/line.h"
 #include "rinex3_reader.h"
 
 namespace {
@@ -41,9 +50,19 @@ std::vector<std::string> common_header(const std::string& marker_name,
     };
 }
 
-// TIME OF FIRST OBS of the logs that start at kStart.
-const std::string kFirstObs =
-    header("  2024     3     5    12    34    5.0000000     GPS", "TIME OF FIRST OBS");
+// Epoch times of the header, and the first two seconds of the logs that start at kStart.
+const std::string kStartTime = "  2024     3     5    12    34    5.0000000";
+const std::string kNextSecond = "  2024     3     5    12    34    6.0000000";
+
+// INTERVAL (none for a single epoch), TIME OF FIRST OBS and TIME OF LAST OBS.
+std::vector<std::string> times(const std::string& interval, const std::string& first,
+                               const std::string& last) {
+    std::vector<std::string> records;
+    if (!interval.empty())
+        records.push_back(header(interval, "INTERVAL"));
+    return records + std::vector<std::string>{header(first + "     GPS", "TIME OF FIRST OBS"),
+                                              header(last + "     GPS", "TIME OF LAST OBS")};
+}
 
 class ObservationFile : public testing::Test {
   protected:
@@ -72,9 +91,8 @@ TEST_F(ObservationFile, GpsOnlyReceiver) {
     EXPECT_EQ(run.outcome.file_name, "QRV_00USA_R_20240651234_00U_01S_MO.rnx");
     EXPECT_EQ(run.messages, (std::vector<std::string>{"Writing RINEX obs file for GNSS id 0... ", "done."}));
     const std::vector<std::string> expected =
-        common_header("QRV_00USA") +
+        common_header("QRV_00USA") + times("     1.000", kStartTime, kNextSecond) +
         std::vector<std::string>{
-            kFirstObs,
             header("G    6 C1C L1C D1C C2C L2C D2C", "SYS / # / OBS TYPES"),
             header("G L1C", "SYS / PHASE SHIFT"),
             header("G L2C", "SYS / PHASE SHIFT"),
@@ -104,6 +122,70 @@ TEST_F(ObservationFile, GpsOnlyReceiver) {
     EXPECT_EQ(read.time_system, "GPS");
     EXPECT_EQ(read.types.at('G').size(), 6u);
     EXPECT_EQ(read.epochs, 2);
+}
+
+// Every choice of kinds: the strict reader takes the file, the types and phase shifts follow the
+// kinds, and every value read is the record's, with the strength digit after the carrier phase,
+// or after the pseudorange when the phase is not written.
+TEST_F(ObservationFile, EveryChoiceOfKindsReadsBackAsTheRecords) {
+    const std::vector<RawObservation> written = {
+        make_observation(kStart, kWeek, kGps, 5, kGpsL1, {21234567.123, 111587321.456, -1234.5f, 45.9f}),
+        make_observation(kStart, kWeek, kGps, 12, kGpsL2, {23456791.75, 96051234.5, 1827.5f, 11.9f}),
+        make_observation(kStart, kWeek, kGlonass, 9, kGlonassL1, {19000003.5, 0, -2.5f, 38.25f}),
+        make_observation(kStart + 1, kWeek, kGps, 5, kGpsL1, {21234800.25, 111588555.75, -1234.25f, 60}),
+        make_observation(kStart + 1, kWeek, kGps, 5, kGpsL2, {0, 86952190.125, -961.75f, 0}),
+    };
+    for (const RawObservation& o : written)
+        log.observation(0, o);
+    log.glonass(0, make_glonass_ephemeris(9, -2, kStart, kWeek));
+    log.load(store);
+    using Value = std::tuple<int, std::string, std::string, double, int>;
+    const auto as_read = [](double value) {
+        return std::strtod(rinex_fixed_field(value, 14, 3).c_str(), nullptr);
+    };
+    for (const char* letters : {"C", "CL", "CLDS", "LS"}) {
+        SCOPED_TRACE(letters);
+        const ObservationKinds kinds = ObservationKinds::from_letters(letters).value();
+        const ObsRun run = run_observation_writer(0, store, observation_header_values(0, store), kinds);
+        const rinex3::ObsFile read = rinex3::read_obs_file(run.lines);
+        EXPECT_EQ(read.errors, std::vector<std::string>{});
+        const std::string_view kind_letters(letters);
+        std::map<char, std::vector<std::string>> types;
+        std::set<Value> expected;
+        for (const auto& [system, codes] : {std::pair{'G', std::vector<std::string>{"1C", "2C"}},
+                                            std::pair{'R', std::vector<std::string>{"1C"}}}) {
+            for (const std::string& code : codes) {
+                for (char kind : kind_letters)
+                    types[system].push_back(kind + code);
+            }
+        }
+        const char digit_kind = kinds.writes(ObservationKind::carrier_phase) ? 'L' : 'C';
+        for (const RawObservation& o : written) {
+            const std::array<double, 4> values = {o.pseudorange, o.carrier_phase, o.doppler,
+                                                  o.signal_strength};
+            for (std::size_t k = 0; k < 4; ++k) {
+                const char kind = "CLDS"[k];
+                if (values[k] == 0 || kind_letters.find(kind) == std::string_view::npos)
+                    continue;
+                const int digit =
+                    kind == digit_kind ? std::clamp(static_cast<int>(o.signal_strength) / 6, 1, 9) : 0;
+                expected.insert({o.time_of_week == kStart ? 0 : 1,
+                                 std::string(o.gnss_id == kGps ? "G" : "R") +
+                                     (o.satellite_id < 10 ? "0" : "") + std::to_string(o.satellite_id),
+                                 kind + vxp_signal_codes.at(o.signal_id), as_read(values[k]), digit});
+            }
+        }
+        std::set<Value> values;
+        for (const rinex3::Observation& o : read.observations)
+            values.insert({o.epoch, o.satellite, o.type, o.value, o.strength});
+        EXPECT_EQ(read.types, types);
+        EXPECT_EQ(values, expected);
+        EXPECT_EQ(read.phase_shifts.empty(), !kinds.writes(ObservationKind::carrier_phase));
+        EXPECT_EQ(read.signal_strength_unit, kinds.writes(ObservationKind::signal_strength) ? "DBHZ" : "");
+        EXPECT_EQ(read.interval, 1.0);
+        EXPECT_EQ(read.last_time, (std::array<int, 5>{2024, 3, 5, 12, 34}));
+        EXPECT_EQ(read.last_second, 6.0);
+    }
 }
 
 // Signals first seen out of order, constellations in reverse order, satellites lacking signals:
@@ -146,9 +228,8 @@ TEST_F(ObservationFile, MixedReceiverPlacesEverySignalUnderItsType) {
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
     EXPECT_EQ(run.outcome.file_name, "QRV_03USA_R_20240651234_00U_01S_MO.rnx");
     const std::vector<std::string> expected =
-        common_header("QRV_03USA") +
+        common_header("QRV_03USA") + times("     1.000", kStartTime, kNextSecond) +
         std::vector<std::string>{
-            kFirstObs,
             header("G    9 C2C L2C D2C C1C L1C D1C C5I L5I D5I", "SYS / # / OBS TYPES"),
             header("R    6 C2C L2C D2C C1C L1C D1C", "SYS / # / OBS TYPES"),
             header("E    6 C7I L7I D7I C1C L1C D1C", "SYS / # / OBS TYPES"),
@@ -203,11 +284,11 @@ TEST_F(ObservationFile, MoreThanThirteenTypesContinueOnANewLine) {
     log.load(store);
 
     const ObsRun run = run_observation_writer(1, store);
-    ASSERT_GE(run.lines.size(), 13u);
-    EXPECT_EQ(run.lines[10],
+    ASSERT_GE(run.lines.size(), 14u);
+    EXPECT_EQ(run.lines[11],
               header("E   15 C1C L1C D1C C5I L5I D5I C7I L7I D7I C8I L8I D8I C6A", "SYS / # / OBS TYPES"));
-    EXPECT_EQ(run.lines[11], header("       L6A D6A", "SYS / # / OBS TYPES"));
-    EXPECT_EQ(run.lines[12], header("E L1C", "SYS / PHASE SHIFT"));
+    EXPECT_EQ(run.lines[12], header("       L6A D6A", "SYS / # / OBS TYPES"));
+    EXPECT_EQ(run.lines[13], header("E L1C", "SYS / PHASE SHIFT"));
     EXPECT_EQ(run.lines.back(),
               "E02        64.000         128.000 5         3.000  "
               "        80.000         160.000 5         3.000  "
@@ -228,13 +309,13 @@ TEST_F(ObservationFile, ZeroAndUnwritableValuesLeaveTheirFieldsBlank) {
 
     const ObsRun run = run_observation_writer(1, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
-    ASSERT_EQ(run.lines.size(), 20u);
-    EXPECT_EQ(run.lines[14], padded("> 2024 03 05 12 34  5.0000000  0  5"));
-    EXPECT_EQ(run.lines[15], padded("G07                 110000000.500 6       100.500"));
-    EXPECT_EQ(run.lines[16], padded("G08  22000000.250                         -50.250"));
-    EXPECT_EQ(run.lines[17], padded("G10"));
-    EXPECT_EQ(run.lines[18], padded("G11                9999999999.999 4"));
-    EXPECT_EQ(run.lines[19], padded("G12"));
+    ASSERT_EQ(run.lines.size(), 21u);
+    EXPECT_EQ(run.lines[15], padded("> 2024 03 05 12 34  5.0000000  0  5"));
+    EXPECT_EQ(run.lines[16], padded("G07                 110000000.500 6       100.500"));
+    EXPECT_EQ(run.lines[17], padded("G08  22000000.250                         -50.250"));
+    EXPECT_EQ(run.lines[18], padded("G10"));
+    EXPECT_EQ(run.lines[19], padded("G11                9999999999.999 4"));
+    EXPECT_EQ(run.lines[20], padded("G12"));
 }
 
 // The fixed site: header lines from the base-station record in force at the first epoch, and a
@@ -259,8 +340,9 @@ TEST_F(ObservationFile, FixedSiteWithBaseStationRecordsAndSiteChanges) {
     const std::vector<std::string> expected =
         common_header("7", "GEODETIC", "  4000000.1234 -1000000.5000  4800000.2500",
                       "       12.3456        0.0000        0.0000") +
+        times("   100.000", "  2024     3     3     0     2   30.0000000",
+              "  2024     3     3     0     9   10.0000000") +
         std::vector<std::string>{
-            header("  2024     3     3     0     2   30.0000000     GPS", "TIME OF FIRST OBS"),
             header("G    3 C1C L1C D1C", "SYS / # / OBS TYPES"),
             header("G L1C", "SYS / PHASE SHIFT"),
             header("", "GLONASS COD/PHS/BIS"),
@@ -319,8 +401,9 @@ TEST_F(ObservationFile, HeaderDescribesTheSiteInForceAtTheFirstEpoch) {
     const std::vector<std::string> expected =
         common_header("8", "GEODETIC", "  4000100.5000 -1000100.2500  4800100.7500",
                       "        2.2500        0.0000        0.0000") +
+        times("    50.000", "  2024     3     3     0     4   10.0000000",
+              "  2024     3     3     0     5    0.0000000") +
         std::vector<std::string>{
-            header("  2024     3     3     0     4   10.0000000     GPS", "TIME OF FIRST OBS"),
             header("G    3 C1C L1C D1C", "SYS / # / OBS TYPES"),
             header("G L1C", "SYS / PHASE SHIFT"),
             header("", "GLONASS COD/PHS/BIS"),
@@ -343,7 +426,7 @@ TEST_F(ObservationFile, EpochHoldingOnlyConstellationZero) {
     const ObsRun run = run_observation_writer(4, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
     EXPECT_EQ(run.outcome.file_name, "QRV_04USA_R_20240651234_00U_30S_MO.rnx");
-    const std::vector<std::string> records(run.lines.begin() + 14, run.lines.end());
+    const std::vector<std::string> records(run.lines.begin() + 16, run.lines.end());
     EXPECT_EQ(records, (std::vector<std::string>{
                            padded("> 2024 03 05 12 34  5.0000000  0  1"),
                            padded("G02  20000000.500"),
@@ -364,7 +447,7 @@ TEST_F(ObservationFile, OnlyConstellationZeroStopsAfterTheFirstObservationTime) 
     EXPECT_EQ(run.messages, (std::vector<std::string>{
                                 "Writing RINEX obs file for GNSS id 1... ",
                                 "ERROR: Signal map could not be generated from VXP data for GNSS1!"}));
-    EXPECT_EQ(run.lines, common_header("QRV_01USA") + std::vector<std::string>{kFirstObs});
+    EXPECT_EQ(run.lines, common_header("QRV_01USA") + times("", kStartTime, kStartTime));
 }
 
 // Observations of a system without a RINEX letter (SBAS here) or of a signal without a RINEX code
@@ -391,19 +474,19 @@ TEST_F(ObservationFile, ObservationsWithoutRinexCodesAreLeftOutAndCounted) {
                                         "Warning: 2 observations left out: VXP signal 255 has no RINEX "
                                         "observation code.",
                                         "done."}));
-    const std::vector<std::string> expected =
-        common_header("QRV_00USA") + std::vector<std::string>{
-                                         kFirstObs,
-                                         header("G    3 C1C L1C D1C", "SYS / # / OBS TYPES"),
-                                         header("G L1C", "SYS / PHASE SHIFT"),
-                                         header("", "GLONASS COD/PHS/BIS"),
-                                         header("", "END OF HEADER"),
-                                         padded("> 2024 03 05 12 34  5.0000000  0  2"),
-                                         padded("G05  21000000.500   110000000.250 7     -1000.500"),
-                                         padded("G12  22000000.250   115000000.500 6       500.250"),
-                                         padded("> 2024 03 05 12 34  6.0000000  0  1"),
-                                         padded("G05  21000300.500   110001000.500 7     -1000.250"),
-                                     };
+    const std::vector<std::string> expected = common_header("QRV_00USA") +
+                                              times("     1.000", kStartTime, kNextSecond) +
+                                              std::vector<std::string>{
+                                                  header("G    3 C1C L1C D1C", "SYS / # / OBS TYPES"),
+                                                  header("G L1C", "SYS / PHASE SHIFT"),
+                                                  header("", "GLONASS COD/PHS/BIS"),
+                                                  header("", "END OF HEADER"),
+                                                  padded("> 2024 03 05 12 34  5.0000000  0  2"),
+                                                  padded("G05  21000000.500   110000000.250 7     -1000.500"),
+                                                  padded("G12  22000000.250   115000000.500 6       500.250"),
+                                                  padded("> 2024 03 05 12 34  6.0000000  0  1"),
+                                                  padded("G05  21000300.500   110001000.500 7     -1000.250"),
+                                              };
     EXPECT_EQ(run.lines, expected);
 }
 
@@ -419,7 +502,7 @@ TEST_F(ObservationFile, NothingButUnknownSystemsStopsAfterSayingWhy) {
                                 "Warning: 1 observation left out: VXP constellation 6 has no RINEX "
                                 "system letter.",
                                 "ERROR: Signal map could not be generated from VXP data for GNSS3!"}));
-    EXPECT_EQ(run.lines, common_header("QRV_03USA") + std::vector<std::string>{kFirstObs});
+    EXPECT_EQ(run.lines, common_header("QRV_03USA") + times("", kStartTime, kStartTime));
 }
 
 }  // namespace

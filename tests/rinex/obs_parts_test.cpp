@@ -5,7 +5,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "obs_test_support.h"
@@ -54,6 +56,53 @@ TEST(FindBaseStationRecord, LatestRecordAtOrBeforeTheEpoch) {
     // A record without a usable time ends the run.
     store.base_station_info[1].time_of_week = NAN;
     EXPECT_EQ(find_base_station_record(450, kWeek, 0, store), 0);
+}
+
+// The nominal interval: the most common spacing of consecutive kept epochs, to the microsecond.
+TEST(EpochTally, NominalIntervalIsTheMostCommonSpacingOfTheKeptEpochs) {
+    const struct {
+        std::vector<double> times;  // seconds after kStart
+        EpochSelection selection;
+        double interval;
+    } cases[] = {
+        {{0}, {}, EpochTally::kNoInterval},
+        {{0, 0}, {}, EpochTally::kNoInterval},
+        {{0, 1, 2, 5, 6, 7, 9}, {}, 1.0},                   // gaps of 3 s and 2 s are rarer
+        {{0, 0.1, 0.2, 0.3, 0.5, 0.6}, {}, 0.1},            // 0.1 s to the microsecond, however it adds up
+        {{0, 2, 4, 5, 6}, {}, 1.0},                         // as common as 2 s: the shorter wins
+        {{0, 0.5, 1, 1.5, 2, 2.5, 3}, {{}, 1.0}, 1.0},      // thinned to 1 s
+        {{604800 - kStart - 1, 604800 - kStart}, {}, 1.0},  // over the week's end
+    };
+    for (const auto& c : cases) {
+        EpochTally tally(c.selection);
+        for (double t : c.times) {
+            const double time = kStart + t;
+            const uint16_t week = kWeek + (time >= 604800 ? 1 : 0);
+            const RawObservation o = make_observation(std::fmod(time, 604800), week, 1, 5, 1);
+            tally.add(&o, 1);
+        }
+        EXPECT_EQ(tally.nominal_interval(), c.interval) << testing::PrintToString(c.times);
+    }
+    // Epoch times with a jitter of a few microseconds each: more distinct intervals than the
+    // table holds, counted at a coarser grain.
+    EpochTally jittered;
+    for (int i = 0; i < 2000; ++i) {
+        const RawObservation o = make_observation(kStart + i + 1e-6 * ((i * 7919) % 600), kWeek, 1, 5, 1);
+        jittered.add(&o, 1);
+    }
+    EXPECT_NEAR(jittered.nominal_interval(), 1.0, 1e-3);
+}
+
+TEST(ObservationKinds, LettersInAnyOrderEachOnceInTheFileOrder) {
+    EXPECT_EQ(ObservationKinds().letters(), "CLD");
+    for (const auto& [given, written] : std::vector<std::pair<std::string, std::string>>{
+             {"C", "C"}, {"SDLC", "CLDS"}, {"LC", "CL"}, {"SL", "LS"}, {"D", "D"}}) {
+        const std::optional<ObservationKinds> kinds = ObservationKinds::from_letters(given);
+        ASSERT_TRUE(kinds.has_value()) << given;
+        EXPECT_EQ(kinds->letters(), written);
+    }
+    for (const char* refused : {"", "CC", "CLDX", "cld", "C L", "CLDSC"})
+        EXPECT_FALSE(ObservationKinds::from_letters(refused).has_value()) << refused;
 }
 
 TEST(CollectSignalsPresent, FirstOccurrenceOrderPerConstellationWithoutConstellationZero) {
@@ -181,7 +230,7 @@ TEST_F(ObservationWriter, EpochLineCountsAndSeconds) {
     store.raw_epochs[0] = {big};
     const ObsRun run = run_observation_writer(0, store);
     EXPECT_EQ(run.outcome.status, WriterOutcome::Status::written);
-    const std::size_t header_lines = 9 + 1 + 4 + 4 + 2;
+    const std::size_t header_lines = 9 + 2 + 4 + 4 + 2;
     ASSERT_EQ(run.lines.size(), header_lines + 1 + 105);
     EXPECT_EQ(run.lines[header_lines], padded("> 2024 03 05 12 34 30.1000000  0105"));
     EXPECT_EQ(run.lines[header_lines + 1], padded("G01  20000000.500"));

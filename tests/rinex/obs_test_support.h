@@ -84,13 +84,15 @@ inline std::time_t fixed_creation_time() {
     return 1709642096;
 }  // 2024-03-05 12:34:56 UTC
 
-// The writer with the header values given, or with those the log gives (as the run calls it).
-inline ObsRun run_observation_writer(int receiver, const VxpDataStore& store, const ObsHeaderValues& values) {
+// The writer with the header values (and kinds) given, or with those the log gives (as the run
+// calls it).
+inline ObsRun run_observation_writer(int receiver, const VxpDataStore& store, const ObsHeaderValues& values,
+                                     const ObservationKinds& kinds = {}) {
     set_creation_time_source(fixed_creation_time);
     ObsRun run;
     CapturedMessages messages;
-    run.outcome =
-        write_observation_file(receiver, store, ObservationFileSettings{values}, test_context(messages));
+    run.outcome = write_observation_file(receiver, store, ObservationFileSettings{values, {}, {}, kinds},
+                                         test_context(messages));
     run.messages = split_lines(messages.text());
     set_creation_time_source(nullptr);
     // A file the writer failed on is not read back: it may be a device such as /dev/full.

@@ -2,7 +2,8 @@
 // files the way a strict reader takes them: the records a 3.05 header requires, each record read
 // by the columns of its format, and numbers read as Fortran reads them with blanks as zeros
 // (leading blanks ignored, every other blank a 0). A number standing outside its field then reads
-// as another value, or as none. Of the data it reads the epoch lines and the header records of
+// as another value, or as none. Of the data it reads the epoch lines, every observation of the
+// data lines (F14.3, then the loss-of-lock and strength digits, I1 each) and the header records of
 // new-site events. Standard library only, so that every test folder can use it.
 #pragma once
 
@@ -24,6 +25,16 @@ struct Site {
     std::array<double, 3> antenna{};   // ANTENNA: DELTA H/E/N
 };
 
+// One value of a data line.
+struct Observation {
+    int epoch = 0;  // 0 for the first epoch of flag 0 or 1
+    std::string satellite;
+    std::string type;
+    double value = 0.0;
+    int strength = 0;  // the strength digit, 0 when blank
+    bool operator==(const Observation&) const = default;
+};
+
 struct ObsFile {
     double version = 0.0;
     char file_type = ' ';
@@ -35,11 +46,17 @@ struct ObsFile {
     std::array<int, 5> first_time{};      // year, month, day, hour, minute of TIME OF FIRST OBS
     double first_second = 0.0;
     std::string time_system;
-    std::map<char, std::vector<std::string>> types;  // SYS / # / OBS TYPES
-    std::vector<std::pair<int, int>> glonass_slots;  // (slot, frequency number)
-    std::vector<Site> new_sites;                     // events of flag 3, in file order
-    int epochs = 0;                                  // epoch records of flag 0 or 1
-    std::vector<std::string> errors;                 // every rule the file breaks
+    std::array<int, 5> last_time{};  // TIME OF LAST OBS, the same way
+    double last_second = 0.0;
+    double interval = 0.0;  // INTERVAL; 0 when absent
+    std::string signal_strength_unit;
+    std::map<char, std::vector<std::string>> types;         // SYS / # / OBS TYPES
+    std::map<char, std::vector<std::string>> phase_shifts;  // SYS / PHASE SHIFT types
+    std::vector<std::pair<int, int>> glonass_slots;         // (slot, frequency number)
+    std::vector<Site> new_sites;                            // events of flag 3, in file order
+    int epochs = 0;                                         // epoch records of flag 0 or 1
+    std::vector<Observation> observations;                  // every value, in file order
+    std::vector<std::string> errors;                        // every rule the file breaks
 };
 
 namespace detail {
@@ -139,6 +156,41 @@ inline bool read_site_record(Reader& in, const std::string& label, const std::st
     return true;
 }
 
+// TIME OF FIRST OBS and TIME OF LAST OBS: 5I6, F13.7, 5X, A3.
+inline void read_time(Reader& in, const std::string& line, std::array<int, 5>& time, double& second,
+                      std::string& system, const char* what) {
+    for (int k = 0; k < 5; ++k)
+        time[k] = in.integer(line, 1 + 6 * k, 6, what);
+    second = in.real(line, 31, 13, what);
+    if (trimmed(field(line, 44, 5)) != "")
+        in.error(std::string(what) + ": columns 44-48 not blank");
+    system = trimmed(field(line, 49, 3));
+}
+
+// A data line: the satellite, then per type of its system an F14.3 value and two I1 digits.
+inline void read_data_line(Reader& in, const std::string& line, int epoch, ObsFile& file) {
+    const std::string satellite = field(line, 1, 3);
+    const auto types = file.types.find(satellite[0]);
+    if (types == file.types.end()) {
+        in.error("data line of a system without types: " + satellite);
+        return;
+    }
+    const std::size_t end = 3 + 16 * types->second.size();
+    if (line.size() > end && trimmed(line.substr(end)) != "")
+        in.error("data line with values beyond the types of " + satellite);
+    for (std::size_t k = 0; k < types->second.size(); ++k) {
+        const int column = 4 + 16 * static_cast<int>(k);
+        if (trimmed(field(line, column, 16)) == "")
+            continue;
+        Observation o{epoch, satellite, types->second[k], in.real(line, column, 14, "observation"), 0};
+        if (field(line, column + 14, 1) != " ")
+            in.integer(line, column + 14, 1, "loss-of-lock indicator");
+        if (field(line, column + 15, 1) != " ")
+            o.strength = in.integer(line, column + 15, 1, "strength digit");
+        file.observations.push_back(o);
+    }
+}
+
 }  // namespace detail
 
 inline ObsFile read_obs_file(const std::vector<std::string>& lines) {
@@ -146,13 +198,14 @@ inline ObsFile read_obs_file(const std::vector<std::string>& lines) {
     ObsFile file;
     Reader in(file);
     const std::set<std::string> required = {
-        "RINEX VERSION / TYPE", "PGM / RUN BY / DATE", "MARKER NAME",       "MARKER TYPE",
-        "OBSERVER / AGENCY",    "REC # / TYPE / VERS", "ANT # / TYPE",      "APPROX POSITION XYZ",
-        "ANTENNA: DELTA H/E/N", "SYS / # / OBS TYPES", "SYS / PHASE SHIFT", "GLONASS COD/PHS/BIS",
-        "TIME OF FIRST OBS",    "END OF HEADER"};
+        "RINEX VERSION / TYPE", "PGM / RUN BY / DATE", "MARKER NAME",         "MARKER TYPE",
+        "OBSERVER / AGENCY",    "REC # / TYPE / VERS", "ANT # / TYPE",        "APPROX POSITION XYZ",
+        "ANTENNA: DELTA H/E/N", "SYS / # / OBS TYPES", "GLONASS COD/PHS/BIS", "TIME OF FIRST OBS",
+        "END OF HEADER"};
+    // SYS / PHASE SHIFT is required for every carrier phase type, and only for those.
     const std::set<std::string> optional = {
         "COMMENT",          "MARKER NUMBER", "GLONASS SLOT / FRQ #", "INTERVAL",
-        "TIME OF LAST OBS", "LEAP SECONDS",  "SIGNAL STRENGTH UNIT"};
+        "TIME OF LAST OBS", "LEAP SECONDS",  "SIGNAL STRENGTH UNIT", "SYS / PHASE SHIFT"};
     std::set<std::string> seen;
     std::size_t i = 0;
     char system = ' ';
@@ -187,12 +240,26 @@ inline ObsFile read_obs_file(const std::vector<std::string>& lines) {
                     trimmed(field(line, 1 + 20 * k, 20));
             }
         } else if (label == "TIME OF FIRST OBS") {
-            for (int k = 0; k < 5; ++k)
-                file.first_time[k] = in.integer(line, 1 + 6 * k, 6, "TIME OF FIRST OBS");
-            file.first_second = in.real(line, 31, 13, "TIME OF FIRST OBS");
-            if (trimmed(field(line, 44, 5)) != "")
-                in.error("TIME OF FIRST OBS: columns 44-48 not blank");
-            file.time_system = trimmed(field(line, 49, 3));
+            read_time(in, line, file.first_time, file.first_second, file.time_system, "TIME OF FIRST OBS");
+        } else if (label == "TIME OF LAST OBS") {
+            std::string system_of_last;
+            read_time(in, line, file.last_time, file.last_second, system_of_last, "TIME OF LAST OBS");
+            if (system_of_last != file.time_system)
+                in.error("TIME OF LAST OBS: another time system than TIME OF FIRST OBS");
+        } else if (label == "INTERVAL") {
+            file.interval = in.real(line, 1, 10, "INTERVAL");
+            if (!(file.interval > 0))
+                in.error("INTERVAL: not a positive number of seconds");
+        } else if (label == "SIGNAL STRENGTH UNIT") {
+            file.signal_strength_unit = trimmed(field(line, 1, 20));
+        } else if (label == "SYS / PHASE SHIFT") {
+            // A1, 1X, A3: the system and a carrier phase type it declares.
+            const std::string type = field(line, 3, 3);
+            const auto declared = file.types.find(line[0]);
+            if (type[0] != 'L' || declared == file.types.end() ||
+                std::find(declared->second.begin(), declared->second.end(), type) == declared->second.end())
+                in.error("SYS / PHASE SHIFT of " + type + ", no carrier phase type of its system");
+            file.phase_shifts[line[0]].push_back(type);
         } else if (label == "SYS / # / OBS TYPES") {
             // A1, 2X, I3, 13(1X, A3); a continuation line leaves columns 1-6 blank.
             if (!line.empty() && line[0] != ' ') {
@@ -231,6 +298,16 @@ inline ObsFile read_obs_file(const std::vector<std::string>& lines) {
     }
     if (file.types.contains('R') && !seen.contains("GLONASS SLOT / FRQ #"))
         file.errors.push_back("GLONASS observations without GLONASS SLOT / FRQ #");
+    for (const auto& [system, types] : file.types) {
+        const auto shifts = file.phase_shifts.find(system);
+        for (const std::string& type : types) {
+            const bool shifted =
+                shifts != file.phase_shifts.end() &&
+                std::find(shifts->second.begin(), shifts->second.end(), type) != shifts->second.end();
+            if (type[0] == 'L' && !shifted)
+                file.errors.push_back(std::string(1, system) + " " + type + " without SYS / PHASE SHIFT");
+        }
+    }
 
     // The records: an epoch line, then as many lines as it counts (satellites, or header records
     // of an event).
@@ -244,8 +321,14 @@ inline ObsFile read_obs_file(const std::vector<std::string>& lines) {
         const int flag = in.integer(line, 32, 1, "epoch flag");
         const int count = in.integer(line, 33, 3, "number of records");
         if (flag <= 1) {
+            int k = 0;
+            for (; k < count && i + 1 < lines.size(); ++k) {
+                in.at_line(++i);
+                read_data_line(in, lines[i], file.epochs, file);
+            }
+            if (k < count)
+                file.errors.push_back("the last record counts more lines than the file holds");
             ++file.epochs;
-            i += static_cast<std::size_t>(count);
             continue;
         }
         Site site;
@@ -260,8 +343,6 @@ inline ObsFile read_obs_file(const std::vector<std::string>& lines) {
         if (flag == 3)
             file.new_sites.push_back(site);
     }
-    if (i > lines.size())
-        file.errors.push_back("the last record counts more lines than the file holds");
     return file;
 }
 

@@ -1,6 +1,6 @@
-// An independent reader: RTKLIB's convbin reads one of our observation files and writes it back
-// as RINEX; every satellite, type and value it reports must be what we wrote. Skipped when
-// RTKLIB is not installed.
+// An independent reader: RTKLIB's convbin reads one of our observation files (with every kind,
+// signal strengths included) and writes it back as RINEX; every satellite, type and value it
+// reports must be what we wrote. Skipped when RTKLIB is not installed.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -105,7 +105,7 @@ TEST(RtklibReadsTheObservationFile, TypesSatellitesAndValues) {
     // GPS L2 before L1; G08 carries only L5; Galileo with five signals (fifteen types, so the
     // last ones stand on a continuation line); satellites lacking signals in the second epoch.
     std::vector<RawObservation> written = {
-        make_observation(kStart, kWeek, 1, 3, 4, {21000001.5, 86000000.25, -4.5f, 40}),
+        make_observation(kStart, kWeek, 1, 3, 4, {21000001.5, 86000000.25, -4.5f, 40.75f}),
         make_observation(kStart, kWeek, 1, 3, 1, {21000000.5, 110000000.25, -5.5f, 40}),
         make_observation(kStart, kWeek, 1, 8, 10, {23000002.5, 92000000.75, 812.25f, 30}),
         make_observation(kStart, kWeek, 4, 7, 163, {36000003.5, 152000000.25, -2.5f, 40}),
@@ -123,7 +123,8 @@ TEST(RtklibReadsTheObservationFile, TypesSatellitesAndValues) {
         log.observation(1, o);
     VxpDataStore store;
     log.load(store);
-    const ObsRun run = run_observation_writer(1, store);
+    const ObsRun run = run_observation_writer(1, store, observation_header_values(1, store),
+                                              *ObservationKinds::from_letters("CLDS"));
     ASSERT_EQ(run.outcome.status, WriterOutcome::Status::written);
 
     const std::string command =
@@ -144,6 +145,7 @@ TEST(RtklibReadsTheObservationFile, TypesSatellitesAndValues) {
         expected[{heading, satellite, "C" + code}] = value_text(o.pseudorange);
         expected[{heading, satellite, "L" + code}] = value_text(o.carrier_phase);
         expected[{heading, satellite, "D" + code}] = value_text(o.doppler);
+        expected[{heading, satellite, "S" + code}] = value_text(o.signal_strength);
     }
     EXPECT_EQ(ours.values, expected);
     EXPECT_EQ(rtklib.epochs, (std::vector<std::string>{"2024-03-05 12:34:05.000 flag 0 sats 4",
@@ -160,12 +162,13 @@ TEST(RtklibReadsTheObservationFile, TypesSatellitesAndValues) {
     std::set<std::string> kept;
     for (const auto& [key, value] : rtklib.values)
         kept.insert(std::get<1>(key) + " " + std::get<2>(key));
-    for (const char* must : {"G03 C2C", "G03 L2C", "G03 D2C", "G03 C1C", "G03 L1C", "G03 D1C", "G08 C5I",
-                             "G08 L5I", "G08 D5I", "R09 C1C", "R09 L2C", "E02 C1C", "E02 C5I", "E02 C7I",
-                             "E02 L6A", "E02 D6A", "C07 C2I", "C07 L6I", "C07 D6I"}) {
+    for (const char* must :
+         {"G03 C2C", "G03 L2C", "G03 D2C", "G03 S2C", "G03 C1C", "G03 L1C", "G03 D1C", "G03 S1C",
+          "R09 S1C", "C07 S2I", "G08 C5I", "G08 L5I", "G08 D5I", "R09 C1C", "R09 L2C", "E02 C1C",
+          "E02 C5I", "E02 C7I", "E02 L6A", "E02 D6A", "C07 C2I", "C07 L6I", "C07 D6I"}) {
         EXPECT_TRUE(kept.contains(must)) << must;
     }
-    EXPECT_GE(rtklib.values.size(), expected.size() - 3);
+    EXPECT_GE(rtklib.values.size(), expected.size() - 4);
 }
 
 }  // namespace
