@@ -136,10 +136,11 @@ bool write_rinex_files(const VxpDataStore& store, double leap_seconds, const Wri
         }
         const ObservationFileSettings observation{
             observation_header_values(receiver, store, run_settings.site_overrides, epochs), epochs,
-            run_settings.output_dir};
+            run_settings.output_dir, run_settings.compression};
         all_written &= report_outcome(write_observation_file(receiver, store, observation, context));
         if (store.has_navigation_data(receiver)) {
-            const NavigationFileSettings navigation{leap_seconds, epochs, run_settings.output_dir};
+            const NavigationFileSettings navigation{leap_seconds, epochs, run_settings.output_dir, nullptr,
+                                                    run_settings.compression};
             all_written &= report_outcome(write_navigation_file(receiver, store, navigation, context));
         }
     }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "output/message_sink.h"
+#include "rinex/compression.h"
 #include "rinex/obs_site.h"
 #include "store/gps_time_window.h"
 
@@ -29,6 +30,7 @@ struct RunSettings {
     SiteOverrides site_overrides;  // header values of the observation files
     double interval = 0.0;         // seconds between kept observation epochs; 0: every epoch
     GpsTimeWindow time_window;     // observation epochs and IMR records kept
+    RinexCompression compression = RinexCompression::none;  // of the RINEX files
 
     RunSettings();
 };

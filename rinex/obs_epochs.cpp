@@ -73,7 +73,7 @@ SignalPositions signal_positions(const SignalPresence& signals) {
 
 class EpochWriter {
   public:
-    EpochWriter(OutputFile& out, const SignalPresence& signals)
+    EpochWriter(RinexLines& out, const SignalPresence& signals)
         : out_(out), positions_(signal_positions(signals)) {
         for (const auto& [constellation, letter] : vxp_constellation_letters) {
             if (constellation < kConstellationSlots)
@@ -193,7 +193,7 @@ class EpochWriter {
         return write_rinex_line(out_, data_line_.line(), false);
     }
 
-    OutputFile& out_;
+    RinexLines& out_;
     SignalPositions positions_;
     std::array<std::string, kConstellationSlots> letters_;
     std::vector<const RawObservation*> slots_;
@@ -263,7 +263,7 @@ uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorte
 }
 
 struct EpochRecords::State {
-    State(OutputFile& out, const SignalPresence& signals, const VxpDataStore& store,
+    State(RinexLines& out, const SignalPresence& signals, const VxpDataStore& store,
           const ObsHeaderValues& values, const EpochSelection& epoch_selection)
         : writer(out, signals),
           sites(store.base_station_records()),
@@ -281,7 +281,7 @@ struct EpochRecords::State {
     std::vector<RawObservation> sorted;
 };
 
-EpochRecords::EpochRecords(OutputFile& out, int32_t receiver_index, const VxpDataStore& sites,
+EpochRecords::EpochRecords(RinexLines& out, int32_t receiver_index, const VxpDataStore& sites,
                            const SignalPresence& signals, const ObsHeaderValues& header_values,
                            const EpochSelection& selection, const RawObservation& first_kept)
     : state_(std::make_unique<State>(out, signals, sites, header_values, selection)) {

@@ -12,6 +12,7 @@
 #include "output/writer_context.h"
 #include "rinex/epoch_selection.h"
 #include "rinex/epoch_tally.h"
+#include "rinex/line.h"
 #include "rinex/obs_site.h"
 #include "store/vxp_data_store.h"
 
@@ -29,7 +30,7 @@ enum class HeaderEnd { complete, content_error, write_error };
 
 // The header of the tallied epochs (the first kept one has observations); `signals` receives the
 // signals the file declares, those without a RINEX code left out.
-HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const EpochTally& tally,
+HeaderEnd write_observation_header(RinexLines& out, int32_t receiver_index, const EpochTally& tally,
                                    const GlonassSlots& glonass_slots, const ObsHeaderValues& values,
                                    const WriterContext& context, SignalPresence& signals);
 
@@ -39,7 +40,7 @@ HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, cons
 class EpochRecords {
   public:
     // `sites`: the store with the base-station records; `first_kept`: the first kept observation.
-    EpochRecords(OutputFile& out, int32_t receiver_index, const VxpDataStore& sites,
+    EpochRecords(RinexLines& out, int32_t receiver_index, const VxpDataStore& sites,
                  const SignalPresence& signals, const ObsHeaderValues& header_values,
                  const EpochSelection& selection, const RawObservation& first_kept);
     ~EpochRecords();
