@@ -130,6 +130,8 @@ TEST_F(Options, EveryBadValueIsOneErrorLineThenTheArgumentErrorAndNoFile) {
          "Error: -observer must be printable ASCII text!"},
         {{"-agency", std::string(41, 'A') + "\xc3\xa9"}, "Error: -agency must be printable ASCII text!"},
         {{"-output_dir", ""}, "Error: -output_dir requires a value!"},
+        {{"-compress", "zip"}, "Error: -compress must be gz, crx or crx.gz!"},
+        {{"-compress", "crx.gz.gz"}, "Error: -compress must be gz, crx or crx.gz!"},
         // A good option before a bad one creates no folder either.
         {{"-output_dir", "out", "-interval", "0"}, interval_error},
     };
@@ -145,7 +147,7 @@ TEST_F(Options, EveryBadValueIsOneErrorLineThenTheArgumentErrorAndNoFile) {
 TEST_F(Options, EveryOptionWithoutItsValueIsAnArgumentError) {
     for (const char* option :
          {"-output_dir", "-marker_name", "-antenna_number", "-antenna_type", "-receiver_type", "-observer",
-          "-agency", "-antenna_delta", "-interval", "-start", "-end"}) {
+          "-agency", "-antenna_delta", "-interval", "-start", "-end", "-compress"}) {
         EXPECT_EQ(run({"day.vxp", "-interval", "1", option}, kFailureStatus),
                   (Lines{"Error: " + std::string(option) + " requires a value!",
                          "Argument error, use -h for help"}));
