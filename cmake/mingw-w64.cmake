@@ -17,6 +17,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# zlib (Debian: libz-mingw-w64-dev) as its archive, not its DLL's import library.
+set(ZLIB_USE_STATIC_LIBS ON)
+
 # -static takes libgcc, libstdc++ and winpthread as archives.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 

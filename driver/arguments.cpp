@@ -109,6 +109,14 @@ std::string read_time(const std::string& value) {
     return {};
 }
 
+std::string read_compression(const std::string& value) {
+    const std::optional<RinexCompression> kind = parse_compression(value);
+    if (!kind)
+        return "must be gz, crx or crx.gz!";
+    run_settings.compression = *kind;
+    return {};
+}
+
 struct ValueOption {
     const char* name;
     ValueReader read;
@@ -129,6 +137,7 @@ constexpr ValueOption kValueOptions[] = {
     {"-interval", read_interval},
     {"-start", read_time<&GpsTimeWindow::start>},
     {"-end", read_time<&GpsTimeWindow::end>},
+    {"-compress", read_compression},
 };
 
 const ValueOption* find_value_option(const char* argument) {
@@ -177,6 +186,8 @@ void print_help() {
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
            "\t-end           (time)    Leave out observation epochs and IMR records after this GPS "
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
+           "\t-compress      (string)  Compress the RINEX files: gz (gzip, .gz appended), crx (observation "
+           "files in Compact RINEX, .crx) or crx.gz (both)\n"
            "\t--help                   Print this help information without the banner (exit code 0)\n"
            "\t--version                Print the version (exit code 0)\n"
            "\n";

@@ -1,5 +1,7 @@
 #include "driver/option_values.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -97,4 +99,23 @@ bool is_printable_ascii(std::string_view text) {
             return false;
     }
     return true;
+}
+
+std::optional<RinexCompression> parse_compression(std::string_view text) {
+    struct Kind {
+        std::string_view name;
+        RinexCompression kind;
+    };
+    static constexpr Kind kKinds[] = {
+        {"gz", RinexCompression::gzip},
+        {"crx", RinexCompression::compact},
+        {"crx.gz", RinexCompression::compact_gzip},
+    };
+    for (const Kind& kind : kKinds) {
+        if (kind.name.size() == text.size() &&
+            std::equal(text.begin(), text.end(), kind.name.begin(),
+                       [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }))
+            return kind.kind;
+    }
+    return std::nullopt;
 }

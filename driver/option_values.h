@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "rinex/compression.h"
+
 // A decimal number, the whole text ("1.5", "-2", "+0.25", "1e-3"); none for anything else,
 // infinities and NaN included.
 std::optional<double> parse_number(std::string_view text);
@@ -20,3 +22,7 @@ std::optional<double> parse_gps_time(std::string_view text);
 // Whether the text is printable ASCII only, as the header fields must be: the files are ASCII, and
 // a field's width counts characters, one byte each.
 bool is_printable_ascii(std::string_view text);
+
+// A compression of the RINEX files: "gz", "crx" or "crx.gz", in any letter case; none for anything
+// else.
+std::optional<RinexCompression> parse_compression(std::string_view text);

@@ -152,7 +152,8 @@ void begin_observation_files(const LogSurvey& survey, const EpochSelection& epoc
         file.settings =
             ObservationFileSettings{observation_header_values(receiver, survey.store(),
                                                               run_settings.site_overrides, fixed_site_first),
-                                    epochs, run_settings.output_dir};
+                                    epochs, run_settings.output_dir, run_settings.observables,
+                                    run_settings.compression};
         file.observation = std::make_unique<ObservationFileStream>(
             receiver, survey.epochs(receiver), survey.store(), file.settings, file.context);
         if (file.observation->begin())
@@ -206,6 +207,7 @@ bool finish_rinex_files(const LogSurvey& survey, const EpochSelection& epochs, d
         if (store.has_navigation_data(receiver)) {
             NavigationFileSettings navigation{leap_seconds, epochs, run_settings.output_dir};
             navigation.observation_epochs = &survey.epochs(receiver);
+            navigation.compression = run_settings.compression;
             all_written &= report_outcome(write_navigation_file(receiver, store, navigation, context));
         }
     }

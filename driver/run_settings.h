@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "output/message_sink.h"
+#include "rinex/compression.h"
 #include "rinex/obs_site.h"
 #include "rinex/observation_kinds.h"
 #include "store/gps_time_window.h"
@@ -34,6 +35,7 @@ struct RunSettings {
     ObservationKinds observables;  // the kinds each signal of the observation files gets
     double interval = 0.0;         // seconds between kept observation epochs; 0: every epoch
     GpsTimeWindow time_window;     // observation epochs and IMR records kept
+    RinexCompression compression = RinexCompression::none;  // of the RINEX files
 
     RunSettings();
 };

@@ -1,5 +1,8 @@
 #include "output/output_file.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -28,7 +31,42 @@ fs::path file_behind_links(fs::path path) {
     return path;
 }
 
+// gzip: zlib's window of 2^15 bytes, plus 16 for the gzip wrapper instead of zlib's own.
+constexpr int kGzipWindowBits = 15 + 16;
+constexpr int kMemoryLevel = 8;  // zlib's default
+// The gzip header's "operating system" byte: unknown, so that every system writes the same bytes
+// (zlib would put the system it was built for).
+constexpr int kUnknownSystem = 255;
+// Bytes gathered before they are deflated (a RINEX file is written a line at a time), and the
+// deflated bytes written to the file at once.
+constexpr std::size_t kDeflateInput = 256 * 1024;
+constexpr std::size_t kDeflateOutput = 256 * 1024;
+
 }  // namespace
+
+// The gzip stream of a file being written: zlib's deflate state, the bytes waiting to be deflated
+// and the room for the deflated ones.
+class OutputFile::Deflater {
+  public:
+    Deflater() : input(kDeflateInput), output(kDeflateOutput) {
+        header.os = kUnknownSystem;
+        ready = deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
+                             Z_DEFAULT_STRATEGY) == Z_OK &&
+                deflateSetHeader(&stream, &header) == Z_OK;
+    }
+    ~Deflater() { deflateEnd(&stream); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    z_stream stream{};
+    gz_header header{};
+    bool ready = false;
+    std::vector<unsigned char> input;
+    std::size_t held = 0;  // bytes of `input` in use
+    std::vector<unsigned char> output;
+};
+
+OutputFile::OutputFile() = default;
 
 OutputFile::~OutputFile() {
     if (file_ != nullptr)
@@ -36,9 +74,17 @@ OutputFile::~OutputFile() {
     discard_temporary();
 }
 
-bool OutputFile::open(const std::string& name, std::size_t buffer_size) {
+bool OutputFile::open(const std::string& name, std::size_t buffer_size, Compression compression) {
     name_ = name;
     error_ = 0;
+    deflater_.reset();
+    if (compression == Compression::gzip) {
+        deflater_ = std::make_unique<Deflater>();
+        if (!deflater_->ready) {
+            fail(ENOMEM);  // zlib's only reason to refuse its defaults
+            return false;
+        }
+    }
     target_ = file_behind_links(path_from_utf8(name));
     std::error_code error;
     const fs::file_status existing = fs::symlink_status(target_, error);
@@ -74,6 +120,8 @@ bool OutputFile::open(const std::string& name, std::size_t buffer_size) {
 bool OutputFile::close() {
     if (file_ == nullptr)
         return error_ == 0;  // never opened (EBADF), or closed already
+    if (deflater_ != nullptr && error_ == 0)
+        finish_deflating();
     errno = 0;
     if (std::fflush(file_) != 0)
         fail(errno);
@@ -109,6 +157,48 @@ void OutputFile::fail(int error) {
     // input/output error.
     if (error_ == 0)
         error_ = error != 0 ? error : EIO;
+}
+
+bool OutputFile::write_deflated(const void* data, std::size_t size) {
+    Deflater& d = *deflater_;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        const std::size_t taken = std::min(size, d.input.size() - d.held);
+        std::memcpy(d.input.data() + d.held, bytes, taken);
+        d.held += taken;
+        bytes += taken;
+        size -= taken;
+        if (d.held == d.input.size() && !deflate_held(Z_NO_FLUSH))
+            return false;
+    }
+    return true;
+}
+
+bool OutputFile::finish_deflating() {
+    return deflate_held(Z_FINISH);
+}
+
+bool OutputFile::deflate_held(int flush) {
+    Deflater& d = *deflater_;
+    d.stream.next_in = d.input.data();
+    d.stream.avail_in = static_cast<uInt>(d.held);
+    int status = Z_OK;
+    do {
+        d.stream.next_out = d.output.data();
+        d.stream.avail_out = static_cast<uInt>(d.output.size());
+        status = deflate(&d.stream, flush);
+        if (status == Z_STREAM_ERROR) {
+            fail(EIO);
+            return false;
+        }
+        const std::size_t produced = d.output.size() - d.stream.avail_out;
+        if (produced > 0 && write_bytes(d.output.data(), produced) != produced) {
+            fail(errno);
+            return false;
+        }
+    } while (d.stream.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
+    d.held = 0;
+    return true;
 }
 
 void OutputFile::discard_temporary() {

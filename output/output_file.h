@@ -8,18 +8,22 @@
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "output/writer_outcome.h"
 
+// How the bytes given to a file are stored: as they are, or as one gzip member (RFC 1952).
+enum class Compression { none, gzip };
+
 class OutputFile {
   public:
     // The size of the C library's own buffer (BUFSIZ or the file system's block).
     static constexpr std::size_t kSystemBuffer = 0;
 
-    OutputFile() = default;
+    OutputFile();
     // A file left open (its writer gave up) is discarded: its temporary file is removed.
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -29,14 +33,18 @@ class OutputFile {
     // beside it (or beside the file its symbolic links lead to), which close() renames over it;
     // until then a file of that name keeps its bytes. What is not a plain file (a device, a pipe)
     // is written in place. False when the file cannot be created, or when one of that name
-    // exists that may not be written.
-    bool open(const std::string& name, std::size_t buffer_size = kSystemBuffer);
+    // exists that may not be written. With gzip, what is written is deflated on its way to the
+    // file, which close() ends with the gzip trailer.
+    bool open(const std::string& name, std::size_t buffer_size = kSystemBuffer,
+              Compression compression = Compression::none);
 
     // False once any step on this file has failed; nothing more is written then. Inline: a
     // RINEX file is written a line at a time, millions of them.
     bool write(const void* data, std::size_t size) {
         if (error_ != 0)
             return false;
+        if (deflater_ != nullptr)
+            return write_deflated(data, size);
         if (write_bytes(data, size) == size)
             return true;
         fail(errno);  // a short write leaves the system's reason in errno
@@ -65,13 +73,21 @@ class OutputFile {
 #endif
     }
     void fail(int error);
+    bool write_deflated(const void* data, std::size_t size);
+    // Ends the gzip member: what is held is deflated and written, then the trailer.
+    bool finish_deflating();
+    // Deflates the bytes held, with zlib's flush mode, and writes what comes out.
+    bool deflate_held(int flush);
 
     void discard_temporary();
 
+    class Deflater;
+
     std::FILE* file_ = nullptr;
-    std::string name_;                 // as given, for the messages
-    std::filesystem::path target_;     // the file the name leads to, which the temporary replaces
-    std::filesystem::path temporary_;  // empty when written in place or when done
-    std::vector<char> buffer_;         // outlives the stream, which uses it until closed
-    int error_ = EBADF;                // errno of the first failure, 0 while every step succeeded
+    std::string name_;                    // as given, for the messages
+    std::filesystem::path target_;        // the file the name leads to, which the temporary replaces
+    std::filesystem::path temporary_;     // empty when written in place or when done
+    std::vector<char> buffer_;            // outlives the stream, which uses it until closed
+    std::unique_ptr<Deflater> deflater_;  // with gzip only
+    int error_ = EBADF;                   // errno of the first failure, 0 while every step succeeded
 };

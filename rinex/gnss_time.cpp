@@ -109,6 +109,24 @@ std::string rinex_creation_stamp() {
     return text;
 }
 
+std::string crinex_creation_stamp() {
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    constexpr int32_t kYearsPerCentury = 100;
+    const CivilTime civil = break_down(static_cast<int64_t>(creation_time_source()));
+    RinexNumberText number;
+    std::string text(number.integer(civil.day, 2));
+    text += '-';
+    text += kMonths[civil.month - 1];
+    text += '-';
+    text += number.integer(civil.year % kYearsPerCentury, 2);
+    text += ' ';
+    text += number.integer(civil.hour, 2);
+    text += ':';
+    text += number.integer(civil.minute, 2);
+    return text;
+}
+
 void set_creation_time_source(std::time_t (*source)()) {
     creation_time_source = source != nullptr ? source : system_clock_now;
 }

@@ -30,5 +30,7 @@ std::optional<double> gps_seconds_from_calendar(int32_t year, int32_t month, int
 
 // "%i%02i%02i %02i%02i%02i UTC" of the current UTC time, for the RINEX header date fields.
 std::string rinex_creation_stamp();
-// Replaces the clock read by rinex_creation_stamp (null: the system clock); for reproducible files.
+// "dd-Mon-yy hh:mm" of the same time, for the CRINEX PROG / DATE line of a compact file.
+std::string crinex_creation_stamp();
+// Replaces the clock read by the creation stamps (null: the system clock); for reproducible files.
 void set_creation_time_source(std::time_t (*source)());

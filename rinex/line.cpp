@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "rinex/compact/crx_encoder.h"
 #include "rinex/gnss_time.h"
 
 namespace {
@@ -245,15 +246,43 @@ bool write_piece(OutputFile& file, std::string_view piece) {
 
 }  // namespace
 
-bool write_rinex_line(OutputFile& file, std::string_view line, bool wrap) {
+bool RinexLines::put(std::string_view line) {
+    return compact_ == nullptr ? write_piece(file_, line) : put_compact(line);
+}
+
+bool RinexLines::put_compact(std::string_view line) {
+    // Compact text is gathered and written in large pieces.
+    constexpr std::size_t kHeldLimit = 64 * 1024;
+    compact_->line(line, held_);
+    return held_.size() < kHeldLimit ? !file_.failed() : write_held();
+}
+
+bool RinexLines::finish() {
+    if (compact_ != nullptr)
+        compact_->finish(held_);
+    return write_held();
+}
+
+bool RinexLines::write_held() {
+    const bool written = held_.empty() ? !file_.failed() : file_.write(held_);
+    held_.clear();
+    return written;
+}
+
+bool write_rinex_line(RinexLines& lines, std::string_view line, bool wrap) {
     if (wrap) {
         while (line.size() > RINEX_LINE_WIDTH) {
-            if (!write_piece(file, line.substr(0, RINEX_LINE_WIDTH)))
+            if (!lines.put(line.substr(0, RINEX_LINE_WIDTH)))
                 return false;
             line.remove_prefix(RINEX_LINE_WIDTH);
         }
     }
     if (line.size() > 1)
-        return write_piece(file, line);
-    return !file.failed();
+        return lines.put(line);
+    return !lines.failed();
+}
+
+bool write_rinex_line(OutputFile& file, std::string_view line, bool wrap) {
+    RinexLines lines(file);
+    return write_rinex_line(lines, line, wrap);
 }

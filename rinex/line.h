@@ -176,7 +176,34 @@ class RinexContinuedRecord {
     int32_t slot_ = 0;
 };
 
+class CompactRinexEncoder;
+
+// Where the lines of a RINEX file go: into the file as they are, or, given an encoder, into the
+// file in the compact form of an observation file.
+class RinexLines {
+  public:
+    explicit RinexLines(OutputFile& file, CompactRinexEncoder* compact = nullptr)
+        : file_(file), compact_(compact) {}
+    RinexLines(const RinexLines&) = delete;
+    RinexLines& operator=(const RinexLines&) = delete;
+
+    // One line, without its line feed.
+    bool put(std::string_view line);
+    // What the compact form still holds goes to the file; before the file is closed.
+    bool finish();
+    bool failed() const { return file_.failed(); }
+
+  private:
+    bool put_compact(std::string_view line);
+    bool write_held();
+
+    OutputFile& file_;
+    CompactRinexEncoder* compact_;
+    std::string held_;  // compact text not yet written
+};
+
 // Writes the line and a line feed; with `wrap`, every 80 characters go on a line of their own.
 // A remainder of at most one character is not written (so the blank that a 20-character label
 // leaves in column 81 is dropped). False once a write to the file has failed.
+bool write_rinex_line(RinexLines& lines, std::string_view line, bool wrap);
 bool write_rinex_line(OutputFile& file, std::string_view line, bool wrap);

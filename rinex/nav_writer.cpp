@@ -22,9 +22,10 @@ WriterOutcome write_navigation_file(int32_t receiver_index, const VxpDataStore& 
         outcome.file_name = name;
         return outcome;
     }
-    const std::string path = path_in_folder(settings.output_folder, name);
+    const std::string path = path_in_folder(
+        settings.output_folder, compressed_file_name(name, settings.compression, /*observation=*/false));
     OutputFile file;
-    if (!file.open(path))
+    if (!file.open(path, OutputFile::kSystemBuffer, file_compression(settings.compression)))
         return file.failure();
 
     context.messages.line("Writing RINEX nav file for GNSS id " + std::to_string(receiver_index) + "... ");

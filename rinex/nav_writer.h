@@ -6,6 +6,7 @@
 
 #include "output/writer_context.h"
 #include "output/writer_outcome.h"
+#include "rinex/compression.h"
 #include "rinex/epoch_selection.h"
 #include "rinex/epoch_tally.h"
 #include "store/vxp_data_store.h"
@@ -20,6 +21,8 @@ struct NavigationFileSettings {
     // The observation file's epochs as tallied while the log streamed past; when null, the name
     // comes from the store's epochs and the selection above.
     const EpochTally* observation_epochs = nullptr;
+    // gzip under gzip and compact_gzip; the compact form is for observation files only.
+    RinexCompression compression = RinexCompression::none;
 };
 
 // The file of one receiver, named from its first kept observation and created in the settings'

@@ -72,7 +72,7 @@ SignalPositions signal_positions(const SignalPresence& signals) {
 
 class EpochWriter {
   public:
-    EpochWriter(OutputFile& out, const SignalPresence& signals, const ObservationKinds& kinds)
+    EpochWriter(RinexLines& out, const SignalPresence& signals, const ObservationKinds& kinds)
         : out_(out), positions_(signal_positions(signals)), kinds_(kinds) {
         for (const auto& [constellation, letter] : vxp_constellation_letters) {
             if (constellation < kConstellationSlots)
@@ -203,7 +203,7 @@ class EpochWriter {
         }
     }
 
-    OutputFile& out_;
+    RinexLines& out_;
     SignalPositions positions_;
     ObservationKinds kinds_;
     std::array<std::string, kConstellationSlots> letters_;
@@ -274,7 +274,7 @@ uint32_t prepare_epoch(const RawEpoch& epoch, std::vector<RawObservation>& sorte
 }
 
 struct EpochRecords::State {
-    State(OutputFile& out, const SignalPresence& signals, const ObservationKinds& kinds,
+    State(RinexLines& out, const SignalPresence& signals, const ObservationKinds& kinds,
           const VxpDataStore& store, const ObsHeaderValues& values, const EpochSelection& epoch_selection)
         : writer(out, signals, kinds),
           sites(store.base_station_records()),
@@ -292,7 +292,7 @@ struct EpochRecords::State {
     std::vector<RawObservation> sorted;
 };
 
-EpochRecords::EpochRecords(OutputFile& out, int32_t receiver_index, const VxpDataStore& sites,
+EpochRecords::EpochRecords(RinexLines& out, int32_t receiver_index, const VxpDataStore& sites,
                            const SignalPresence& signals, const ObservationKinds& kinds,
                            const ObsHeaderValues& header_values, const EpochSelection& selection,
                            const RawObservation& first_kept)

@@ -45,7 +45,7 @@ constexpr int32_t kLargestFrequency = 99;
 // Builds one header line at a time and writes it wrapped to 80 columns.
 class HeaderLines {
   public:
-    explicit HeaderLines(OutputFile& out) : out_(out) {}
+    explicit HeaderLines(RinexLines& out) : out_(out) {}
 
     HeaderLines& at(int32_t column, std::string_view text) {
         builder_.place(text, column);
@@ -73,7 +73,7 @@ class HeaderLines {
         return ok;
     }
 
-    OutputFile& out_;
+    RinexLines& out_;
     RinexLineBuilder builder_;
 };
 
@@ -245,7 +245,7 @@ GlonassSlots collect_glonass_slots(int32_t receiver_index, const VxpDataStore& s
     return slots;
 }
 
-HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const EpochTally& tally,
+HeaderEnd write_observation_header(RinexLines& out, int32_t receiver_index, const EpochTally& tally,
                                    const GlonassSlots& glonass_slots, const ObsHeaderValues& values,
                                    const ObservationKinds& kinds, const WriterContext& context,
                                    SignalPresence& signals) {

@@ -6,6 +6,8 @@
 
 #include "output/output_file.h"
 #include "platform/utf8_files.h"
+#include "rinex/compact/crx_encoder.h"
+#include "rinex/gnss_time.h"
 #include "rinex/naming.h"
 #include "rinex/obs_writer_internal.h"
 
@@ -30,25 +32,29 @@ bool ObservationFileStream::begin() {
         outcome_.status = WriterOutcome::Status::skipped;
         return false;
     }
-    const std::string path = path_in_folder(settings_.output_folder, name);
+    const std::string path = path_in_folder(
+        settings_.output_folder, compressed_file_name(name, settings_.compression, /*observation=*/true));
     outcome_.file_name = path;
 
     out_ = std::make_unique<OutputFile>();
-    if (!out_->open(path, kFileBufferSize)) {
+    if (!out_->open(path, kFileBufferSize, file_compression(settings_.compression))) {
         outcome_ = out_->failure();
         out_.reset();
         return false;
     }
+    if (compact_observations(settings_.compression))
+        compact_ = std::make_unique<CompactRinexEncoder>(context_.program, crinex_creation_stamp());
+    lines_ = std::make_unique<RinexLines>(*out_, compact_.get());
     context_.messages.line("Writing RINEX obs file for GNSS id " + std::to_string(receiver_index_) + "... ");
 
     SignalPresence signals;
     const HeaderEnd header_end = write_observation_header(
-        *out_, receiver_index_, tally_, collect_glonass_slots(receiver_index_, sites_),
+        *lines_, receiver_index_, tally_, collect_glonass_slots(receiver_index_, sites_),
         settings_.header_values, settings_.observables, context_, signals);
     content_error_ = header_end == HeaderEnd::content_error;
     if (header_end != HeaderEnd::complete)
         return false;
-    epochs_ = std::make_unique<EpochRecords>(*out_, receiver_index_, sites_, signals, settings_.observables,
+    epochs_ = std::make_unique<EpochRecords>(*lines_, receiver_index_, sites_, signals, settings_.observables,
                                              settings_.header_values, settings_.epochs, tally_.first());
     return true;
 }
@@ -64,6 +70,7 @@ WriterOutcome ObservationFileStream::finish() {
     if (out_ == nullptr)
         return outcome_;
     epochs_.reset();
+    lines_->finish();
     const bool closed = out_->close();
     if (!closed) {
         outcome_ = out_->failure();
@@ -72,6 +79,8 @@ WriterOutcome ObservationFileStream::finish() {
     } else {
         context_.messages.line("done.");
     }
+    lines_.reset();
+    compact_.reset();
     out_.reset();
     return outcome_;
 }

@@ -8,6 +8,7 @@
 
 #include "output/writer_context.h"
 #include "output/writer_outcome.h"
+#include "rinex/compression.h"
 #include "rinex/epoch_selection.h"
 #include "rinex/epoch_tally.h"
 #include "rinex/obs_site.h"
@@ -20,6 +21,7 @@ struct ObservationFileSettings {
     EpochSelection epochs{};         // the epochs the file holds (default: every one)
     std::string output_folder{};     // where the file is created; empty: the current folder
     ObservationKinds observables{};  // the kinds of every signal: C, L and D unless chosen
+    RinexCompression compression = RinexCompression::none;  // gzip, the compact form, or both
 };
 
 // The file of one receiver, named from its first kept observation and created in the settings'
@@ -27,8 +29,10 @@ struct ObservationFileSettings {
 WriterOutcome write_observation_file(int32_t receiver_index, const VxpDataStore& store,
                                      const ObservationFileSettings& settings, const WriterContext& context);
 
+class CompactRinexEncoder;
 class EpochRecords;
 class OutputFile;
+class RinexLines;
 
 // The observation file of one receiver written while its epochs stream past: named and headed
 // from a tally of the kept epochs made beforehand (with the same selection as the settings'),
@@ -58,6 +62,8 @@ class ObservationFileStream {
     const ObservationFileSettings& settings_;
     const WriterContext& context_;
     std::unique_ptr<OutputFile> out_;
+    std::unique_ptr<CompactRinexEncoder> compact_;  // the compact form only
+    std::unique_ptr<RinexLines> lines_;
     std::unique_ptr<EpochRecords> epochs_;
     WriterOutcome outcome_;
     bool content_error_ = false;

@@ -12,6 +12,7 @@
 #include "output/writer_context.h"
 #include "rinex/epoch_selection.h"
 #include "rinex/epoch_tally.h"
+#include "rinex/line.h"
 #include "rinex/obs_site.h"
 #include "rinex/observation_kinds.h"
 #include "store/vxp_data_store.h"
@@ -31,7 +32,7 @@ enum class HeaderEnd { complete, content_error, write_error };
 // The header of the tallied epochs (the first kept one has observations), with the types of the
 // kinds written; `signals` receives the signals the file declares, those without a RINEX code left
 // out.
-HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, const EpochTally& tally,
+HeaderEnd write_observation_header(RinexLines& out, int32_t receiver_index, const EpochTally& tally,
                                    const GlonassSlots& glonass_slots, const ObsHeaderValues& values,
                                    const ObservationKinds& kinds, const WriterContext& context,
                                    SignalPresence& signals);
@@ -43,7 +44,7 @@ HeaderEnd write_observation_header(OutputFile& out, int32_t receiver_index, cons
 class EpochRecords {
   public:
     // `sites`: the store with the base-station records; `first_kept`: the first kept observation.
-    EpochRecords(OutputFile& out, int32_t receiver_index, const VxpDataStore& sites,
+    EpochRecords(RinexLines& out, int32_t receiver_index, const VxpDataStore& sites,
                  const SignalPresence& signals, const ObservationKinds& kinds,
                  const ObsHeaderValues& header_values, const EpochSelection& selection,
                  const RawObservation& first_kept);

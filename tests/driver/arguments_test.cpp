@@ -131,6 +131,19 @@ TEST_F(ParseArguments, LeapSecondsConvertTheLongestNumericPrefix) {
     }
 }
 
+TEST_F(ParseArguments, CompressionInAnyLetterCase) {
+    const std::pair<const char*, RinexCompression> cases[] = {{"gz", RinexCompression::gzip},
+                                                              {"GZ", RinexCompression::gzip},
+                                                              {"crx", RinexCompression::compact},
+                                                              {"Crx", RinexCompression::compact},
+                                                              {"crx.gz", RinexCompression::compact_gzip},
+                                                              {"CRX.Gz", RinexCompression::compact_gzip}};
+    for (const auto& [text, kind] : cases) {
+        EXPECT_TRUE(parse({"day.vxp", "-compress", text})) << text;
+        EXPECT_EQ(run_settings.compression, kind) << text;
+    }
+}
+
 TEST_F(ParseArguments, HelpFirstPrintsTheUsageAndEndsTheProcessWithMinusOne) {
     // The help text itself is compared by the command-line tests, which see the real stdout.
 #ifdef _WIN32

@@ -70,6 +70,9 @@ TEST_F(Cli, HelpFirstPrintsTheUsageAfterTheBanner) {
         "YYYY-MM-DDThh:mm:ss[.fff]",
         "\t-end           (time)    Leave out observation epochs and IMR records after this GPS time, "
         "YYYY-MM-DDThh:mm:ss[.fff]",
+        "\t-compress      (string)  Compress the RINEX files: gz (gzip, .gz appended), crx (observation "
+        "files "
+        "in Compact RINEX, .crx) or crx.gz (both)",
         "\t--help                   Print this help information without the banner (exit code 0)",
         "\t--version                Print the version (exit code 0)",
         ""};

@@ -141,6 +141,8 @@ TEST_F(Options, EveryBadValueIsOneErrorLineThenTheArgumentErrorAndNoFile) {
         {{"-observables", "CLDSC"}, kinds_error},
         {{"-observables", "CLX"}, kinds_error},
         {{"-observables", "cl"}, kinds_error},
+        {{"-compress", "zip"}, "Error: -compress must be gz, crx or crx.gz!"},
+        {{"-compress", "crx.gz.gz"}, "Error: -compress must be gz, crx or crx.gz!"},
         // A good option before a bad one creates no folder either.
         {{"-output_dir", "out", "-interval", "0"}, interval_error},
     };
@@ -156,7 +158,8 @@ TEST_F(Options, EveryBadValueIsOneErrorLineThenTheArgumentErrorAndNoFile) {
 TEST_F(Options, EveryOptionWithoutItsValueIsAnArgumentError) {
     for (const char* option :
          {"-output_dir", "-marker_name", "-antenna_number", "-antenna_type", "-receiver_type", "-observer",
-          "-agency", "-antenna_delta", "-approx_position", "-observables", "-interval", "-start", "-end"}) {
+          "-agency", "-antenna_delta", "-approx_position", "-observables", "-interval", "-start", "-end",
+          "-compress"}) {
         EXPECT_EQ(run({"day.vxp", "-interval", "1", option}, kFailureStatus),
                   (Lines{"Error: " + std::string(option) + " requires a value!",
                          "Argument error, use -h for help"}));
