@@ -143,10 +143,12 @@ void print_help() {
            "without base-station records)\n"
            "\t-interval      (float)   Keep only observation epochs at whole multiples of this many "
            "seconds of GPS time\n"
-           "\t-start         (time)    Leave out observation epochs and IMR records before this GPS "
+           "\t-start         (time)    Leave out observation epochs and inertial records before this GPS "
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
-           "\t-end           (time)    Leave out observation epochs and IMR records after this GPS "
+           "\t-end           (time)    Leave out observation epochs and inertial records after this GPS "
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
+           "\t-inertial_data csv       The IMU as text columns (.imu.csv beside the log file); "
+           "novatel,csv writes both files\n"
            "\t--help                   Print this help information without the banner (exit code 0)\n"
            "\t--version                Print the version (exit code 0)\n"
            "\n";
@@ -188,6 +190,7 @@ bool parse_arguments(int argc, char** argv) {
             // The format is checked only after the RINEX files are written.
             run_settings.inertial_requested = true;
             run_settings.inertial_format = argv[i + 1];
+            run_settings.inertial_formats = parse_inertial_formats(run_settings.inertial_format);
             i += 2;
         } else if (is(argv[i], kLeapSecondsOption)) {
             if (i + 1 >= argc) {

@@ -63,10 +63,12 @@ TEST_F(Cli, HelpFirstPrintsTheUsageAfterTheBanner) {
         "base-station records)",
         "\t-interval      (float)   Keep only observation epochs at whole multiples of this many "
         "seconds of GPS time",
-        "\t-start         (time)    Leave out observation epochs and IMR records before this GPS time, "
+        "\t-start         (time)    Leave out observation epochs and inertial records before this GPS time, "
         "YYYY-MM-DDThh:mm:ss[.fff]",
-        "\t-end           (time)    Leave out observation epochs and IMR records after this GPS time, "
+        "\t-end           (time)    Leave out observation epochs and inertial records after this GPS time, "
         "YYYY-MM-DDThh:mm:ss[.fff]",
+        "\t-inertial_data csv       The IMU as text columns (.imu.csv beside the log file); novatel,csv "
+        "writes both files",
         "\t--help                   Print this help information without the banner (exit code 0)",
         "\t--version                Print the version (exit code 0)",
         ""};

@@ -39,20 +39,20 @@ std::string scratch_directory() {
     return mkdtemp(pattern.data()) == nullptr ? "" : pattern;
 }
 
-// Converts dir/log.vxp in dir: the RINEX files go to the working directory, the IMR file and the
-// log beside the input.
-void convert(Conversion& c) {
+// Converts dir/log.vxp in dir: the RINEX files go to the working directory, the inertial files and
+// the log beside the input.
+void convert(Conversion& c, const std::string& inertial) {
     c.simulated = JsonValue::parse(read_text(c.dir + "/log.truth.json"), c.truth);
     if (!c.simulated)
         return;
-    const int code = shell("cd " + shell_quoted(c.dir) + " && " + KELVARTIX_BIN +
-                           " log.vxp -inertial_data novatel > console.txt 2>&1");
+    const int code = shell("cd " + shell_quoted(c.dir) + " && " + KELVARTIX_BIN + " log.vxp -inertial_data " +
+                           inertial + " > console.txt 2>&1");
     c.exit_code = code == kExitCodeMinusOne ? -1 : code;
     c.console = read_text(c.dir + "/console.txt");
 }
 }  // namespace
 
-Conversion simulate_and_convert(const std::string& sim_args) {
+Conversion simulate_and_convert(const std::string& sim_args, const std::string& inertial) {
     Conversion c;
     c.dir = scratch_directory();
     if (c.dir.empty())
@@ -61,11 +61,11 @@ Conversion simulate_and_convert(const std::string& sim_args) {
                             " --truth " + shell_quoted(c.dir + "/log.truth.json") + " " + sim_args + " > " +
                             shell_quoted(c.dir + "/sim.txt") + " 2>&1";
     if (shell(sim) == 0)
-        convert(c);
+        convert(c, inertial);
     return c;
 }
 
-Conversion convert_copy(const std::string& log, const std::string& truth) {
+Conversion convert_copy(const std::string& log, const std::string& truth, const std::string& inertial) {
     Conversion c;
     c.dir = scratch_directory();
     if (c.dir.empty())
@@ -75,7 +75,7 @@ Conversion convert_copy(const std::string& log, const std::string& truth) {
     if (!error)
         std::filesystem::copy_file(truth, c.dir + "/log.truth.json", error);
     if (!error)
-        convert(c);
+        convert(c, inertial);
     return c;
 }
 
