@@ -12,145 +12,116 @@
 #include "convert/log_reader.h"
 #include "convert/log_source.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/lines.h"
 
 namespace {
 
-constexpr std::size_t kCells = 12;  // gyro, accel, delta theta, delta velocity: x, y, z each
-const char* const kColumns[kCells] = {"gyro_x_rad_s", "gyro_y_rad_s", "gyro_z_rad_s", "accel_x_m_s2",
-                                      "accel_y_m_s2", "accel_z_m_s2", "dtheta_x_rad", "dtheta_y_rad",
-                                      "dtheta_z_rad", "dvel_x_m_s",   "dvel_y_m_s",   "dvel_z_m_s"};
-
-struct Row {
-    double week = 0;
-    double seconds = 0;
-    std::array<std::optional<double>, kCells> cells{};
-};
+// gps_week, gps_seconds, then gyro, accel, delta theta and delta velocity, x, y and z each.
+const std::vector<std::string> kColumns = {"gps_week",     "gps_seconds",  "gyro_x_rad_s", "gyro_y_rad_s",
+                                           "gyro_z_rad_s", "accel_x_m_s2", "accel_y_m_s2", "accel_z_m_s2",
+                                           "dtheta_x_rad", "dtheta_y_rad", "dtheta_z_rad", "dvel_x_m_s",
+                                           "dvel_y_m_s",   "dvel_z_m_s"};
+using Row = std::array<std::optional<double>, 14>;
 
 // The rows the log calls for: every packet with a time tag and a sensor vector, in log order.
-class LoggedRows final : public RecordConsumer {
-  public:
+struct LoggedRows final : RecordConsumer {
     std::vector<Row> rows;
 
     void sensor_packet(const SensorPacketRecords& r) override {
         const SensorVector* const vectors[] = {r.scaled_gyro, r.scaled_accel, r.delta_theta,
                                                r.delta_velocity};
-        const double units[] = {1.0, kStandardGravity, 1.0, kStandardGravity};
-        Row row;
+        Row row{};
         for (std::size_t v = 0; v < 4; ++v) {
-            if (vectors[v] == nullptr)
-                continue;
-            const float axes[] = {vectors[v]->x, vectors[v]->y, vectors[v]->z};
-            for (std::size_t a = 0; a < 3; ++a)
-                row.cells[3 * v + a] = static_cast<double>(axes[a]) * units[v];
+            const double unit = v % 2 == 0 ? 1.0 : kStandardGravity;
+            for (std::size_t a = 0; vectors[v] != nullptr && a < 3; ++a)
+                row[2 + 3 * v + a] = static_cast<double>((&vectors[v]->x)[a]) * unit;
         }
-        const GpsTimestamp* const tag = r.tag();
-        if (tag == nullptr || std::none_of(row.cells.begin(), row.cells.end(), [](auto& c) { return !!c; }))
+        if (r.tag() == nullptr || std::none_of(row.begin(), row.end(), [](auto& c) { return c.has_value(); }))
             return;
-        row.week = tag->week_number;
-        row.seconds = tag->time_of_week;
+        row[0] = r.tag()->week_number;
+        row[1] = r.tag()->time_of_week;
         rows.push_back(row);
     }
 };
 
-std::vector<Row> logged_rows(const std::string& log) {
-    LogSource source;
-    LogReader reader(source);
-    LoggedRows rows;
-    EXPECT_TRUE(source.open(log, "") && reader.read(rows)) << log;
-    return rows.rows;
-}
-
-// A number cell read back whole with strtod; an empty cell gives none.
-std::optional<double> number(const std::string& text) {
-    if (text.empty())
-        return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    EXPECT_EQ(end, text.c_str() + text.size()) << text;
-    return value;
-}
-
-// The file's rows, each cell under its column; `header` gets the first line.
-std::vector<Row> csv_rows(const std::string& text, std::string& header) {
-    std::istringstream lines(text);
-    std::getline(lines, header);
-    std::vector<std::string> columns;
-    std::istringstream names(header);
-    for (std::string name; std::getline(names, name, ',');)
-        columns.push_back(name);
-    std::vector<Row> rows;
-    for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> cells;
-        std::size_t start = 0;
-        for (std::size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1)
-            cells.push_back(line.substr(start, comma - start));
-        cells.push_back(line.substr(start));
-        EXPECT_EQ(cells.size(), columns.size()) << line;
-        Row row{number(cells[0]).value_or(-1), number(cells[1]).value_or(-1), {}};
-        for (std::size_t c = 2; c < std::min(cells.size(), columns.size()); ++c)
-            row.cells[std::find(kColumns, kColumns + kCells, columns[c]) - kColumns] = number(cells[c]);
-        rows.push_back(row);
+// The cells of a line, each read back whole with strtod (none for an empty one), under the
+// column of the header's name.
+Row read_row(const std::string& line, const std::vector<std::string>& header) {
+    Row row{};
+    std::size_t start = 0;
+    for (const std::string& column : header) {
+        const std::size_t end = std::min(line.find(',', start), line.size());
+        const std::string cell = start <= line.size() ? line.substr(start, end - start) : "";
+        char* stop = nullptr;
+        const auto k =
+            static_cast<std::size_t>(std::find(kColumns.begin(), kColumns.end(), column) - kColumns.begin());
+        if (!cell.empty() && k < row.size())
+            row[k] = std::strtod(cell.c_str(), &stop);
+        EXPECT_TRUE(cell.empty() || *stop == '\0') << line;
+        start = end + 1;
     }
-    return rows;
+    EXPECT_EQ(start, line.size() + 1) << line;
+    return row;
 }
 
-void expect_exact(const std::optional<double>& file, const std::optional<double>& logged, std::size_t row) {
-    ASSERT_EQ(file.has_value(), logged.has_value()) << "row " << row;
-    if (file && !(std::isnan(*file) && std::isnan(*logged))) {
-        EXPECT_EQ(*file, *logged) << "row " << row;
-    }
+bool same(const std::optional<double>& a, const std::optional<double>& b) {
+    return a.has_value() == b.has_value() && (!a || *a == *b || (std::isnan(*a) && std::isnan(*b)));
 }
 
-// Converts with "novatel,csv", then checks the CSV file against the log and the IMR file against the
-// CSV file: its records are the rows with both measurements of its kind, each count the nearest to
-// the row's value.
+// Converts with "novatel,csv", then checks the CSV file against the log, and the IMR file against
+// the CSV file: its records are the rows with both measurements of its kind, each count the
+// nearest to the row's value.
 void check_against_log(const Conversion& c, const std::string& expected_header, bool delta_mode) {
     ASSERT_EQ(c.exit_code, 0) << c.console;
-    std::string header;
-    const std::vector<Row> rows = csv_rows(read_text(c.dir + "/log.imu.csv"), header);
-    const std::vector<Row> logged = logged_rows(c.dir + "/log.vxp");
-    EXPECT_EQ(header, expected_header);
-    ASSERT_EQ(rows.size(), logged.size());
-    std::size_t records = 0;
+    const std::vector<std::string> lines = read_lines(c.dir + "/log.imu.csv");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], expected_header);
+    std::vector<std::string> header;
+    std::istringstream names(expected_header);
+    for (std::string name; std::getline(names, name, ',');)
+        header.push_back(name);
+    LogSource source;
+    LogReader reader(source);
+    LoggedRows logged;
+    ASSERT_TRUE(source.open(c.dir + "/log.vxp", "") && reader.read(logged));
+    ASSERT_EQ(lines.size(), logged.rows.size() + 1);
     const std::vector<uint8_t> imr = read_bytes(c.dir + "/log.imr");
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(rows[i].week, logged[i].week) << "row " << i;
-        EXPECT_EQ(rows[i].seconds, logged[i].seconds) << "row " << i;
-        for (std::size_t k = 0; k < kCells; ++k)
-            expect_exact(rows[i].cells[k], logged[i].cells[k], i);
-        const std::size_t first = delta_mode ? 6 : 0;
-        if (!std::all_of(&rows[i].cells[first], &rows[i].cells[first + 6], [](auto& v) { return !!v; }))
+    const std::size_t first = delta_mode ? 8 : 2;  // the IMR file's six measurements
+    std::size_t records = 0;
+    for (std::size_t i = 0; i < logged.rows.size(); ++i) {
+        const Row row = read_row(lines[i + 1], header);
+        EXPECT_TRUE(std::equal(row.begin(), row.end(), logged.rows[i].begin(), same)) << lines[i + 1];
+        if (!std::all_of(&row[first], &row[first] + 6, [](auto& v) { return v.has_value(); }))
             continue;
         const std::size_t base = kImrHeaderSize + records++ * kImrRecordSize;
         ASSERT_LE(base + kImrRecordSize, imr.size());
-        EXPECT_EQ(little_endian<double>(imr, base), rows[i].seconds);
+        EXPECT_EQ(little_endian<double>(imr, base), *row[1]);
         for (std::size_t k = 0; k < 6; ++k) {
-            const double scale = k < 3 ? kImrGyroScale / kDegreesPerRadian : kImrAccelScale;
-            EXPECT_LE(
-                std::abs(*rows[i].cells[first + k] / scale - little_endian<int32_t>(imr, base + 8 + 4 * k)),
-                0.5);
+            const double value = *row[first + k];
+            const double counts = k < 3 ? value * kDegreesPerRadian / kImrGyroScale : value / kImrAccelScale;
+            EXPECT_LE(std::abs(counts - little_endian<int32_t>(imr, base + 8 + 4 * k)), 0.5) << lines[i + 1];
         }
     }
     EXPECT_EQ(imr.size(), kImrHeaderSize + records * kImrRecordSize);
 }
 
-const std::string kTimeColumns = "gps_week,gps_seconds";
-const std::string kRateColumns =
-    ",gyro_x_rad_s,gyro_y_rad_s,gyro_z_rad_s,accel_x_m_s2,accel_y_m_s2,accel_z_m_s2";
 const std::string kIncrementColumns =
     ",dtheta_x_rad,dtheta_y_rad,dtheta_z_rad,dvel_x_m_s,dvel_y_m_s,dvel_z_m_s";
 
 }  // namespace
 
 TEST(ImuCsv, SampleValuesAreTheLoggedIncrementsAndAgreeWithTheImrFile) {
-    const Conversion c =
-        convert_copy(SAMPLE_DIR "/sample.vxp", SAMPLE_DIR "/sample.truth.json", "novatel,csv");
-    check_against_log(c, kTimeColumns + kIncrementColumns, true);
+    check_against_log(convert_copy(SAMPLE_DIR "/sample.vxp", SAMPLE_DIR "/sample.truth.json", "novatel,csv"),
+                      "gps_week,gps_seconds" + kIncrementColumns, true);
 }
 
 TEST(ImuCsv, SimulatedBothShapesAreTheLoggedValuesAndAgreeWithTheImrFile) {
     const Conversion c = simulate_and_convert(
         "--duration 60 --receivers 0 --imu-data both --imu-rate 200 --seed 11", "novatel,csv");
     ASSERT_TRUE(c.simulated) << c.dir;
-    check_against_log(c, kTimeColumns + kRateColumns + kIncrementColumns, true);
+    check_against_log(c,
+                      "gps_week,gps_seconds,gyro_x_rad_s,gyro_y_rad_s,gyro_z_rad_s,accel_x_m_s2,accel_y_m_s2,"
+                      "accel_z_m_s2" +
+                          kIncrementColumns,
+                      true);
 }

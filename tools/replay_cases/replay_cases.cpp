@@ -345,52 +345,42 @@ void inertial_rate_change(CraftedLog& log) {
 }
 
 // Sensor packets at 100 Hz from noon with every combination the IMU CSV file meets: both shapes,
-// one shape, one vector alone, no sensor vector (field 0x06 only), an untimed packet, values that
-// are no number or at the ends of the float range, the shared time field, and a week change.
-// Each vector present is named by its packet: x = k / 8 (k from 1), y and z fixed per kind.
+// one shape, one vector alone, no sensor vector (field 0x06 only), no time field, the shared time
+// field, values that are no number or at the ends of the float range (packet 8), a week change
+// (packet 9). The x value of each vector present names its packet k: k / 8.
 void imu_csv_shapes(CraftedLog& log) {
-    constexpr int kScaledGyro = 1, kScaledAccel = 2, kDeltaTheta = 4, kDeltaVelocity = 8, kVector06 = 16;
-    constexpr int kScaled = kScaledGyro | kScaledAccel, kDelta = kDeltaTheta | kDeltaVelocity;
-    enum class Time { own, shared, none, next_week };
-    struct Packet {
-        int vectors;
-        Time time;
-    };
-    const Packet packets[] = {
-        {kScaled | kDelta, Time::own},  {kDelta, Time::own},           {kScaled, Time::shared},
-        {kScaledGyro, Time::own},       {kDeltaVelocity, Time::own},   {kVector06, Time::own},
-        {kScaled | kDelta, Time::none}, {kScaled | kDelta, Time::own}, {kScaled | kDelta, Time::next_week}};
-    const float special[] = {NAN, INFINITY, -0.0f, 3.4028235e38f, 1.0e-45f, 0.1f};
-    int k = 0;
-    for (const Packet& p : packets) {
-        ++k;
-        const bool next_week = p.time == Time::next_week;
-        const GpsTimestamp time{next_week ? 0.0 : kTuesdayNoon + 0.01 * k,
-                                static_cast<uint16_t>(next_week ? kWeek + 1 : kWeek), kValid};
-        const float name = 0.125f * static_cast<float>(k);
-        // The eighth packet carries the special values instead.
-        const bool odd_values = k == 8;
-        const SensorVector gyro = odd_values ? SensorVector{special[0], special[1], special[2]}
-                                             : SensorVector{name, -0.5f, 0.0625f};
-        const SensorVector accel =
-            odd_values ? SensorVector{special[3], special[4], special[5]} : SensorVector{name, -0.02f, -1.0f};
-        const SensorVector theta{name, 1.0e-5f, -2.5e-4f};
-        const SensorVector velocity{name, 0.001f, -0.0098f};
+    enum : uint8_t { gyro = 1, accel = 2, theta = 4, velocity = 8, v06 = 16, own = 32, shared = 64 };
+    const uint8_t packets[] = {gyro | accel | theta | velocity | own,
+                               theta | velocity | own,
+                               gyro | accel | shared,
+                               gyro | own,
+                               velocity | own,
+                               v06 | own,
+                               gyro | accel | theta | velocity,
+                               gyro | accel | theta | velocity | own,
+                               gyro | accel | theta | velocity | own};
+    for (int k = 1; k <= 9; ++k) {
+        const uint8_t p = packets[k - 1];
+        const GpsTimestamp time = k == 9 ? GpsTimestamp{0.0, kWeek + 1, kValid}
+                                         : GpsTimestamp{kTuesdayNoon + 0.01 * k, kWeek, kValid};
+        const float x = 0.125f * static_cast<float>(k);
+        const SensorVector special_gyro{NAN, INFINITY, -0.0f}, special_accel{3.4028235e38f, 1.0e-45f, 0.1f};
+        const std::pair<uint8_t, SensorVector> fields[] = {
+            {VXP_SENSOR_FIELD_SCALED_ACCEL, k == 8 ? special_accel : SensorVector{x, -0.02f, -1.0f}},
+            {VXP_SENSOR_FIELD_SCALED_GYRO, k == 8 ? special_gyro : SensorVector{x, -0.5f, 0.0625f}},
+            {VXP_SENSOR_FIELD_DELTA_THETA, {x, 1.0e-5f, -2.5e-4f}},
+            {VXP_SENSOR_FIELD_DELTA_VELOCITY, {x, 0.001f, -0.0098f}},
+            {VXP_SENSOR_FIELD_VECTOR06, {x, 0, 0}}};
+        const uint8_t kinds[] = {accel, gyro, theta, velocity, v06};
         VxpLogWriter& w = log.writer();
         w.begin(VXP_SET_SENSOR);
-        if (p.time == Time::own || next_week)
+        if ((p & own) != 0)
             w.field(VXP_SENSOR_FIELD_TIME, time, vxp_decode_gps_timestamp);
-        const std::pair<int, std::pair<uint8_t, const SensorVector*>> fields[] = {
-            {kScaledAccel, {VXP_SENSOR_FIELD_SCALED_ACCEL, &accel}},
-            {kScaledGyro, {VXP_SENSOR_FIELD_SCALED_GYRO, &gyro}},
-            {kVector06, {VXP_SENSOR_FIELD_VECTOR06, &gyro}},
-            {kDeltaTheta, {VXP_SENSOR_FIELD_DELTA_THETA, &theta}},
-            {kDeltaVelocity, {VXP_SENSOR_FIELD_DELTA_VELOCITY, &velocity}}};
-        for (const auto& [kind, field] : fields) {
-            if ((p.vectors & kind) != 0)
-                w.field(field.first, *field.second, vxp_decode_sensor_vector);
+        for (std::size_t f = 0; f < std::size(fields); ++f) {
+            if ((p & kinds[f]) != 0)
+                w.field(fields[f].first, fields[f].second, vxp_decode_sensor_vector);
         }
-        if (p.time == Time::shared)
+        if ((p & shared) != 0)
             w.field(VXP_FIELD_SHARED_TIME, time, vxp_decode_gps_timestamp);
         w.finish();
     }
