@@ -3,6 +3,8 @@
 void ImuTally::add(const SensorPacketRecords& r) {
     any_delta_theta_ = any_delta_theta_ || r.delta_theta != nullptr;
     any_delta_velocity_ = any_delta_velocity_ || r.delta_velocity != nullptr;
+    const bool scaled = r.scaled_gyro != nullptr || r.scaled_accel != nullptr;
+    any_scaled_ = any_scaled_ || scaled;
     // An untimed packet's samples are left out, and it is no neighbour of any tag.
     const GpsTimestamp* const tag = r.tag();
     if (tag == nullptr)
@@ -11,6 +13,7 @@ void ImuTally::add(const SensorPacketRecords& r) {
     if (in_window) {
         delta_records_ += r.delta_theta != nullptr && r.delta_velocity != nullptr ? 1 : 0;
         scaled_records_ += r.scaled_gyro != nullptr && r.scaled_accel != nullptr ? 1 : 0;
+        csv_rows_ += scaled || r.delta_theta != nullptr || r.delta_velocity != nullptr ? 1 : 0;
     }
     // Intervals between neighbouring tags that both have a week and a time that is not negative
     // (a NaN time fails too) and both lie in the window; a week rollover adds a week.

@@ -7,11 +7,14 @@ void LogWriters::finish() {
 }
 
 void LogWriters::sensor_packet(const SensorPacketRecords& r) {
-    if (imr_file_ == nullptr)
-        return;
     // An untimed packet's samples have no time to be written under.
-    if (const GpsTimestamp* tag = r.tag())
+    const GpsTimestamp* const tag = r.tag();
+    if (tag == nullptr)
+        return;
+    if (imr_file_ != nullptr)
         imr_file_->add(*tag, r.delta_theta, r.delta_velocity, r.scaled_gyro, r.scaled_accel);
+    if (imu_csv_file_ != nullptr)
+        imu_csv_file_->add(*tag, r.delta_theta, r.delta_velocity, r.scaled_gyro, r.scaled_accel);
 }
 
 void LogWriters::observation(int receiver, const RawObservation& observation, bool starts_epoch) {

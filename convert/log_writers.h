@@ -1,22 +1,24 @@
 // The second reading of a streamed log: every kept epoch to its receiver's observation file and
-// every sensor packet to the IMR file, as they come.
+// every sensor packet to the inertial files, as they come.
 #pragma once
 
 #include <array>
 
 #include "imr/imr_writer.h"
+#include "imu_csv/imu_csv_writer.h"
 #include "rinex/obs_writer.h"
 #include "route/epoch_assembler.h"
 #include "route/record_consumer.h"
 
 class LogWriters final : public RecordConsumer {
   public:
-    // The files to feed (begun; null: none for that receiver, or no IMR file). The writers
+    // The files to feed (begun; null: none for that receiver, no IMR or no CSV file). The writers
     // outlive this object.
     void set_observation_file(int receiver, ObservationFileStream* file) {
         observation_files_[static_cast<std::size_t>(receiver)] = file;
     }
     void set_imr_file(ImrFileStream* file) { imr_file_ = file; }
+    void set_imu_csv_file(ImuCsvFileStream* file) { imu_csv_file_ = file; }
 
     // Hands on the last epochs: call once the log has been read.
     void finish();
@@ -30,5 +32,6 @@ class LogWriters final : public RecordConsumer {
 
     std::array<ObservationFileStream*, kReceiverCount> observation_files_{};
     ImrFileStream* imr_file_ = nullptr;
+    ImuCsvFileStream* imu_csv_file_ = nullptr;
     EpochAssembler assembler_;
 };

@@ -182,10 +182,12 @@ void print_help() {
            "\t-observables   (letters) Observation kinds of every signal from C, L, D, S (default: CLD)\n"
            "\t-interval      (float)   Keep only observation epochs at whole multiples of this many "
            "seconds of GPS time\n"
-           "\t-start         (time)    Leave out observation epochs and IMR records before this GPS "
+           "\t-start         (time)    Leave out observation epochs and inertial records before this GPS "
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
-           "\t-end           (time)    Leave out observation epochs and IMR records after this GPS "
+           "\t-end           (time)    Leave out observation epochs and inertial records after this GPS "
            "time, YYYY-MM-DDThh:mm:ss[.fff]\n"
+           "\t-inertial_data csv       The IMU as text columns (.imu.csv beside the log file); "
+           "novatel,csv writes both files\n"
            "\t-compress      (string)  Compress the RINEX files: gz (gzip, .gz appended), crx (observation "
            "files in Compact RINEX, .crx) or crx.gz (both)\n"
            "\t--help                   Print this help information without the banner (exit code 0)\n"
@@ -229,6 +231,7 @@ bool parse_arguments(int argc, char** argv) {
             // The format is checked only after the RINEX files are written.
             run_settings.inertial_requested = true;
             run_settings.inertial_format = argv[i + 1];
+            run_settings.inertial_formats = parse_inertial_formats(run_settings.inertial_format);
             i += 2;
         } else if (is(argv[i], kLeapSecondsOption)) {
             if (i + 1 >= argc) {

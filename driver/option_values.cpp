@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 #include "rinex/gnss_time.h"
 
@@ -15,6 +16,9 @@ constexpr std::string_view kFieldLetters = "YMDhms";
 constexpr char kDecimalPoint = '.';
 constexpr char kFirstPrintable = ' ';
 constexpr char kLastPrintable = '~';
+constexpr char kFormatSeparator = ',';
+constexpr std::string_view kImrFormat = "novatel";
+constexpr std::string_view kCsvFormat = "csv";
 
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
@@ -91,6 +95,27 @@ std::optional<double> parse_gps_time(std::string_view text) {
     return gps_seconds_from_calendar(field_value(text, 'Y'), field_value(text, 'M'), field_value(text, 'D'),
                                      field_value(text, 'h'), field_value(text, 'm'),
                                      field_value(text, 's') + fraction / denominator);
+}
+
+InertialFormats parse_inertial_formats(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    InertialFormats formats;
+    std::string_view rest = lower;
+    while (true) {
+        const std::size_t comma = rest.find(kFormatSeparator);
+        const std::string_view item = rest.substr(0, comma);
+        if (item == kImrFormat)
+            formats.imr = true;
+        else if (item == kCsvFormat)
+            formats.csv = true;
+        else
+            formats.unknown = true;
+        if (comma == std::string_view::npos)
+            return formats;
+        rest.remove_prefix(comma + 1);
+    }
 }
 
 bool is_printable_ascii(std::string_view text) {

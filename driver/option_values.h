@@ -19,6 +19,17 @@ std::optional<std::array<double, 3>> parse_three_numbers(std::string_view text);
 // not exist.
 std::optional<double> parse_gps_time(std::string_view text);
 
+// The inertial files that -inertial_data asks for.
+struct InertialFormats {
+    bool imr = false;      // "novatel": the IMR file
+    bool csv = false;      // "csv": the IMU CSV file
+    bool unknown = false;  // any other item, an empty one too: no inertial file is written
+};
+
+// A comma-separated list of formats in any letter case ("novatel", "CSV", "NovAtel,csv"); an item
+// may repeat.
+InertialFormats parse_inertial_formats(std::string_view text);
+
 // Whether the text is printable ASCII only, as the header fields must be: the files are ASCII, and
 // a field's width counts characters, one byte each.
 bool is_printable_ascii(std::string_view text);

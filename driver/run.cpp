@@ -1,11 +1,10 @@
 // The conversion run: command line, log file, then the log read twice as a stream (first for what
 // the names and headers need, then for the records, which go to every file at once), RINEX files
-// per receiver and the optional IMR file. Every message after the log file is open goes through
-// console_log to standard output and the log file alike, in the order of the files.
+// per receiver and the optional inertial files (IMR, CSV). Every message after the log file is open goes
+// through console_log to standard output and the log file alike, in the order of the files.
 #include "driver/run.h"
 
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -26,6 +25,7 @@
 #include "driver/progress_line.h"
 #include "driver/run_settings.h"
 #include "imr/imr_writer.h"
+#include "imu_csv/imu_csv_writer.h"
 #include "output/held_messages.h"
 #include "output/writer_context.h"
 #include "output/writer_outcome.h"
@@ -43,8 +43,7 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = -1;
 constexpr const char* kLogExtension = ".log";
 constexpr const char* kImrExtension = ".imr";
-// The one inertial format the run can write, compared after lower-casing the user's text.
-constexpr const char* kNovatelFormat = "novatel";
+constexpr const char* kImuCsvExtension = ".imu.csv";
 constexpr const char* kBannerRule =
     "-------------------------------------------------------------------------------------------------";
 
@@ -120,23 +119,21 @@ struct ReceiverFiles {
     std::unique_ptr<ObservationFileStream> observation;
 };
 
-// The IMR file, likewise.
+// One inertial file, likewise; `skipped` when the chosen times hold no record of it (no file).
+template <class Settings, class Stream>
 struct InertialFile {
-    bool requested = false;
-    bool supported = false;
-    bool skipped = false;  // chosen times without a record: no file
-    ImrFileSettings settings;
+    bool skipped = false;
+    Settings settings;
     HeldMessages messages;
     WriterContext context{run_settings.version_text, messages};
-    std::unique_ptr<ImrFileStream> stream;
+    std::unique_ptr<Stream> stream;
 };
 
-bool supported_inertial_format(const std::string& format) {
-    std::string lower = format;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower == kNovatelFormat;
-}
+// The inertial files -inertial_data asks for; none while its list names an unknown format.
+struct InertialFiles {
+    InertialFile<ImrFileSettings, ImrFileStream> imr;
+    InertialFile<ImuCsvSettings, ImuCsvFileStream> csv;
+};
 
 // The observation file of every receiver with observations the selection keeps, headed from the
 // survey and begun; the writers get each file that began.
@@ -161,22 +158,40 @@ void begin_observation_files(const LogSurvey& survey, const EpochSelection& epoc
     }
 }
 
-void begin_inertial_file(const LogSurvey& survey, InertialFile& file, LogWriters& writers) {
-    file.requested = run_settings.inertial_requested;
-    file.supported = supported_inertial_format(run_settings.inertial_format);
-    if (!file.requested || !file.supported)
-        return;
-    file.settings =
-        ImrFileSettings{output_name(run_settings.input_file_name, run_settings.output_dir, kImrExtension),
-                        run_settings.imr_gyro_scale, run_settings.imr_accel_scale, run_settings.time_window};
-    // Chosen times without a record give no file: one of that name keeps its bytes.
-    file.skipped = file.settings.window.bounded() && survey.imu().records() == 0;
+// Starts `file` with the stream `make_stream` gives, unless a bounded window holds none of its
+// `records`: chosen times without a record give no file, and one of that name keeps its bytes.
+template <class File, class MakeStream>
+bool begin_inertial_file(File& file, uint64_t records, MakeStream&& make_stream) {
+    file.skipped = file.settings.window.bounded() && records == 0;
     if (file.skipped)
+        return false;
+    file.stream = make_stream(file.settings, file.context);
+    return file.stream->begin();
+}
+
+void begin_inertial_files(const LogSurvey& survey, InertialFiles& files, LogWriters& writers) {
+    const InertialFormats& formats = run_settings.inertial_formats;
+    if (!run_settings.inertial_requested || formats.unknown)
         return;
-    file.stream = std::make_unique<ImrFileStream>(file.settings, survey.imu().delta_mode(),
-                                                  survey.imu().rate_hz(), file.context);
-    if (file.stream->begin())
-        writers.set_imr_file(file.stream.get());
+    const ImuTally& imu = survey.imu();
+    if (formats.imr) {
+        files.imr.settings = ImrFileSettings{
+            output_name(run_settings.input_file_name, run_settings.output_dir, kImrExtension),
+            run_settings.imr_gyro_scale, run_settings.imr_accel_scale, run_settings.time_window};
+        if (begin_inertial_file(files.imr, imu.records(), [&](const auto& settings, const auto& context) {
+                return std::make_unique<ImrFileStream>(settings, imu.delta_mode(), imu.rate_hz(), context);
+            }))
+            writers.set_imr_file(files.imr.stream.get());
+    }
+    if (formats.csv) {
+        files.csv.settings = ImuCsvSettings{
+            output_name(run_settings.input_file_name, run_settings.output_dir, kImuCsvExtension),
+            imu.csv_columns(), run_settings.time_window};
+        if (begin_inertial_file(files.csv, imu.csv_rows(), [](const auto& settings, const auto& context) {
+                return std::make_unique<ImuCsvFileStream>(settings, context);
+            }))
+            writers.set_imu_csv_file(files.csv.stream.get());
+    }
 }
 
 // The observation file, then the navigation file, of every receiver with observations the
@@ -214,20 +229,17 @@ bool finish_rinex_files(const LogSurvey& survey, const EpochSelection& epochs, d
     return all_written;
 }
 
-// The IMR file's messages and outcome. Returns false after an error message.
-bool finish_inertial_file(const LogSurvey& survey, InertialFile& file, const WriterContext& context) {
-    if (!file.supported) {
-        log_line("Error: Unsupported inertial data format requested - " + run_settings.inertial_format);
-        return false;
-    }
-    const uint32_t errors = survey.store().imu_checksum_errors();
-    if (errors != 0) {
-        log_line(checksum_warning("IMU", errors));
-    }
+// One inertial file's messages and outcome; `kind` names it in the messages. Returns false after an
+// error message.
+template <class File>
+bool finish_inertial_file(File& file, const std::string& kind, const std::string& format,
+                          const WriterContext& context) {
     if (file.skipped) {
-        log_line("Warning: no inertial record in the selected times; no IMR file written.");
+        log_line("Warning: no inertial record in the selected times; no " + kind + " file written.");
         return true;
     }
+    if (file.stream == nullptr)
+        return true;
     const WriterOutcome outcome = file.stream->finish();
     file.messages.release_to(context.messages);
     if (outcome) {
@@ -236,16 +248,32 @@ bool finish_inertial_file(const LogSurvey& survey, InertialFile& file, const Wri
     if (!outcome.file_name.empty() && !outcome.reason.empty()) {
         log_line("Error: could not write " + outcome.file_name + ": " + outcome.reason);
     }
-    log_line("Error writing novatel inertial data file!");
+    log_line("Error writing " + format + " inertial data file!");
     return false;
 }
 
-bool any_file_begun(const std::array<ReceiverFiles, kReceiverCount>& files, const InertialFile& inertial) {
+// The inertial files' messages and outcomes, the IMR file first. Returns false after an error
+// message.
+bool finish_inertial_files(const LogSurvey& survey, InertialFiles& files, const WriterContext& context) {
+    if (run_settings.inertial_formats.unknown) {
+        log_line("Error: Unsupported inertial data format requested - " + run_settings.inertial_format);
+        return false;
+    }
+    const uint32_t errors = survey.store().imu_checksum_errors();
+    if (errors != 0) {
+        log_line(checksum_warning("IMU", errors));
+    }
+    const bool imr_written = finish_inertial_file(files.imr, "IMR", "novatel", context);
+    const bool csv_written = finish_inertial_file(files.csv, "CSV", "csv", context);
+    return imr_written && csv_written;
+}
+
+bool any_file_begun(const std::array<ReceiverFiles, kReceiverCount>& files, const InertialFiles& inertial) {
     for (const ReceiverFiles& file : files) {
         if (file.observation != nullptr)
             return true;
     }
-    return inertial.stream != nullptr;
+    return inertial.imr.stream != nullptr || inertial.csv.stream != nullptr;
 }
 
 // The conversion once the log file is open: both readings of the log and every output file.
@@ -278,10 +306,10 @@ int convert_log() {
 
     const double leap_seconds = choose_leap_seconds(survey.store());
     std::array<ReceiverFiles, kReceiverCount> files;
-    InertialFile inertial;
+    InertialFiles inertial;
     LogWriters writers;
     begin_observation_files(survey, epochs, files, writers);
-    begin_inertial_file(survey, inertial, writers);
+    begin_inertial_files(survey, inertial, writers);
     if (any_file_begun(files, inertial)) {
         const bool written =
             reader.read(writers, [&](uint64_t bytes) { progress.update(first_reading + bytes); });
@@ -297,7 +325,7 @@ int convert_log() {
     ConsoleLogSink messages;
     const WriterContext context{run_settings.version_text, messages};
     const bool rinex_written = finish_rinex_files(survey, epochs, leap_seconds, files, context);
-    if (inertial.requested && !finish_inertial_file(survey, inertial, context)) {
+    if (run_settings.inertial_requested && !finish_inertial_files(survey, inertial, context)) {
         return end_run(kExitFailure);
     }
     return end_run(rinex_written ? kExitSuccess : kExitFailure);

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "driver/option_values.h"
 #include "output/message_sink.h"
 #include "rinex/compression.h"
 #include "rinex/obs_site.h"
@@ -17,7 +18,8 @@ using ConsoleLog = std::stringstream;
 
 struct RunSettings {
     std::string input_file_name;
-    std::string inertial_format;
+    std::string inertial_format;       // as given, for the messages
+    InertialFormats inertial_formats;  // what it asks for
     std::fstream log_file;
     ConsoleLog console_log;
     std::string version_text = "kelvartix V1.1";

@@ -1,5 +1,5 @@
 // A whole conversion of an arbitrary file, in a private temporary directory: load, RINEX
-// observation and navigation files, IMR file, with the command line the real program gets.
+// observation and navigation files, IMR and IMU CSV files, with the command line the real program gets.
 // Output files are removed after every run, the directory when the fuzzer exits normally.
 #include <stdlib.h>
 
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Every run starts from the settings of a fresh process.
     run_settings = RunSettings();
-    std::vector<std::string> words = {"kelvartix", input, "-inertial_data", "novatel"};
+    std::vector<std::string> words = {"kelvartix", input, "-inertial_data", "novatel,csv"};
     std::vector<char*> argv;
     for (std::string& word : words)
         argv.push_back(word.data());

@@ -108,16 +108,7 @@ WriterOutcome ImrFileStream::finish() {
         return {};
     if (records_ != nullptr)
         records_->flush();
-    if (!file_->close()) {
-        // A progress line begun ends, so the run's error message starts on a line of its own.
-        if (records_ != nullptr)
-            context_.messages.write("\n");
-        return file_->failure();
-    }
-    context_.messages.line("done.");
-    WriterOutcome outcome;
-    outcome.file_name = settings_.file_name;
-    return outcome;
+    return close_with_progress(*file_, records_ != nullptr, context_);
 }
 
 namespace {

@@ -207,3 +207,15 @@ void OutputFile::discard_temporary() {
     remove_temporary(temporary_);
     temporary_.clear();
 }
+
+WriterOutcome close_with_progress(OutputFile& file, bool progress_begun, const WriterContext& context) {
+    if (!file.close()) {
+        if (progress_begun)
+            context.messages.write("\n");
+        return file.failure();
+    }
+    context.messages.line("done.");
+    WriterOutcome outcome;
+    outcome.file_name = file.name();
+    return outcome;
+}

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "output/writer_context.h"
 #include "output/writer_outcome.h"
 
 // How the bytes given to a file are stored: as they are, or as one gzip member (RFC 1952).
@@ -91,3 +92,8 @@ class OutputFile {
     std::unique_ptr<Deflater> deflater_;  // with gzip only
     int error_ = EBADF;                   // errno of the first failure, 0 while every step succeeded
 };
+
+// The end of a file written under a progress line ("Writing ... file... "): closed, the line ended
+// with "done." and the outcome named after the file. A file that cannot be closed gives its failure,
+// and the progress line, if `progress_begun`, ends so that the run's error starts on a line of its own.
+WriterOutcome close_with_progress(OutputFile& file, bool progress_begun, const WriterContext& context);

@@ -96,6 +96,23 @@ TEST_F(ParseArguments, OptionsInAnyOrderLaterOccurrencesWin) {
     EXPECT_EQ(run_settings.inertial_format, "other");
 }
 
+TEST_F(ParseArguments, InertialFormatsAreACommaSeparatedListInAnyLetterCase) {
+    struct Case {
+        const char* value;
+        bool imr, csv, unknown;
+    };
+    for (const Case& c : {Case{"NovAtel", true, false, false}, Case{"CSV", false, true, false},
+                          Case{"novatel,csv", true, true, false}, Case{"csv,Csv", false, true, false},
+                          Case{"csv,xyz", false, true, true}, Case{"novatel,", true, false, true},
+                          Case{"novatel, csv", true, false, true}, Case{"", false, false, true}}) {
+        EXPECT_TRUE(parse({"f.bin", "-inertial_data", "novatel", "-inertial_data", c.value}));
+        const InertialFormats& formats = run_settings.inertial_formats;
+        EXPECT_EQ(formats.imr, c.imr) << c.value;
+        EXPECT_EQ(formats.csv, c.csv) << c.value;
+        EXPECT_EQ(formats.unknown, c.unknown) << c.value;
+    }
+}
+
 TEST_F(ParseArguments, AValueIsTheNextArgumentEvenWhenItLooksLikeAnOption) {
     EXPECT_TRUE(parse({"f.bin", "-inertial_data", "-leap_seconds", "-leap_seconds", "-inertial_data"}));
     EXPECT_EQ(run_settings.inertial_format, "-leap_seconds");

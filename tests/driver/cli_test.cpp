@@ -66,10 +66,12 @@ TEST_F(Cli, HelpFirstPrintsTheUsageAfterTheBanner) {
         "\t-observables   (letters) Observation kinds of every signal from C, L, D, S (default: CLD)",
         "\t-interval      (float)   Keep only observation epochs at whole multiples of this many "
         "seconds of GPS time",
-        "\t-start         (time)    Leave out observation epochs and IMR records before this GPS time, "
+        "\t-start         (time)    Leave out observation epochs and inertial records before this GPS time, "
         "YYYY-MM-DDThh:mm:ss[.fff]",
-        "\t-end           (time)    Leave out observation epochs and IMR records after this GPS time, "
+        "\t-end           (time)    Leave out observation epochs and inertial records after this GPS time, "
         "YYYY-MM-DDThh:mm:ss[.fff]",
+        "\t-inertial_data csv       The IMU as text columns (.imu.csv beside the log file); novatel,csv "
+        "writes both files",
         "\t-compress      (string)  Compress the RINEX files: gz (gzip, .gz appended), crx (observation "
         "files "
         "in Compact RINEX, .crx) or crx.gz (both)",

@@ -39,14 +39,17 @@ std::string scratch_directory() {
     return mkdtemp(pattern.data()) == nullptr ? "" : pattern;
 }
 
-// Converts dir/log.vxp in dir: the RINEX files go to the working directory, the IMR file and the
-// log beside the input.
+// Converts dir/log.vxp in dir: the RINEX files go to the working directory, the inertial files and
+// the log beside the input. The options hold "-inertial_data novatel" unless they name the
+// inertial formats themselves.
 void convert(Conversion& c, const std::string& options) {
     c.simulated = JsonValue::parse(read_text(c.dir + "/log.truth.json"), c.truth);
     if (!c.simulated)
         return;
-    const int code = shell("cd " + shell_quoted(c.dir) + " && " + KELVARTIX_BIN +
-                           " log.vxp -inertial_data novatel " + options + " > console.txt 2>&1");
+    const std::string inertial =
+        options.find("-inertial_data") == std::string::npos ? "-inertial_data novatel " : "";
+    const int code = shell("cd " + shell_quoted(c.dir) + " && " + KELVARTIX_BIN + " log.vxp " + inertial + options +
+                           " > console.txt 2>&1");
     c.exit_code = code == kExitCodeMinusOne ? -1 : code;
     c.console = read_text(c.dir + "/console.txt");
 }

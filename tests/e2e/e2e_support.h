@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,22 @@ struct Conversion {
     bool simulated = false;
 };
 
+// IMR scale factors (degrees and metres per second per count) and unit conversions.
+inline constexpr double kImrGyroScale = 5000.0 / 2147483648.0;
+inline constexpr double kImrAccelScale = 490.5 / 2147483648.0;
+inline constexpr double kDegreesPerRadian = 57.29577951308232;
+inline constexpr double kStandardGravity = 9.80665;
+inline constexpr std::size_t kImrHeaderSize = 512, kImrRecordSize = 32;
+
+template <class T>
+T little_endian(const std::vector<uint8_t>& bytes, std::size_t offset) {
+    T v;
+    std::memcpy(&v, bytes.data() + offset, sizeof v);
+    return v;
+}
+
 // Simulates a log with `sim_args` in a new scratch directory and converts it there with
-// "-inertial_data novatel" and the `options` given.
+// the `options` given ("-inertial_data novatel" unless they name the inertial formats).
 Conversion simulate_and_convert(const std::string& sim_args, const std::string& options = "");
 
 // Copies a log and its truth file into a new scratch directory and converts the copy there.

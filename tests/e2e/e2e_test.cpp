@@ -23,20 +23,6 @@ const char* const kDamagedRun =
 // RTKLIB system masks.
 constexpr int kRtklibGps = 1, kRtklibGlonass = 4, kRtklibGalileo = 8;
 constexpr double kToleranceM = 1.0;
-// IMR scale factors (degrees and metres per second per count) and unit conversions.
-constexpr double kImrGyroScale = 5000.0 / 2147483648.0;
-constexpr double kImrAccelScale = 490.5 / 2147483648.0;
-constexpr double kDegreesPerRadian = 57.29577951308232;
-constexpr double kStandardGravity = 9.80665;
-constexpr std::size_t kImrHeaderSize = 512, kImrRecordSize = 32;
-
-template <class T>
-T little_endian(const std::vector<uint8_t>& bytes, std::size_t offset) {
-    T v;
-    std::memcpy(&v, bytes.data() + offset, sizeof v);
-    return v;
-}
-
 double seconds_of_day(double tow) {
     return std::fmod(tow, 86400.0);
 }

@@ -344,6 +344,48 @@ void inertial_rate_change(CraftedLog& log) {
     }
 }
 
+// Sensor packets at 100 Hz from noon with every combination the IMU CSV file meets: both shapes,
+// one shape, one vector alone, no sensor vector (field 0x06 only), no time field, the shared time
+// field, values that are no number or at the ends of the float range (packet 8), a week change
+// (packet 9). The x value of each vector present names its packet k: k / 8.
+void imu_csv_shapes(CraftedLog& log) {
+    enum : uint8_t { gyro = 1, accel = 2, theta = 4, velocity = 8, v06 = 16, own = 32, shared = 64 };
+    const uint8_t packets[] = {gyro | accel | theta | velocity | own,
+                               theta | velocity | own,
+                               gyro | accel | shared,
+                               gyro | own,
+                               velocity | own,
+                               v06 | own,
+                               gyro | accel | theta | velocity,
+                               gyro | accel | theta | velocity | own,
+                               gyro | accel | theta | velocity | own};
+    for (int k = 1; k <= 9; ++k) {
+        const uint8_t p = packets[k - 1];
+        const GpsTimestamp time = k == 9 ? GpsTimestamp{0.0, kWeek + 1, kValid}
+                                         : GpsTimestamp{kTuesdayNoon + 0.01 * k, kWeek, kValid};
+        const float x = 0.125f * static_cast<float>(k);
+        const SensorVector special_gyro{NAN, INFINITY, -0.0f}, special_accel{3.4028235e38f, 1.0e-45f, 0.1f};
+        const std::pair<uint8_t, SensorVector> fields[] = {
+            {VXP_SENSOR_FIELD_SCALED_ACCEL, k == 8 ? special_accel : SensorVector{x, -0.02f, -1.0f}},
+            {VXP_SENSOR_FIELD_SCALED_GYRO, k == 8 ? special_gyro : SensorVector{x, -0.5f, 0.0625f}},
+            {VXP_SENSOR_FIELD_DELTA_THETA, {x, 1.0e-5f, -2.5e-4f}},
+            {VXP_SENSOR_FIELD_DELTA_VELOCITY, {x, 0.001f, -0.0098f}},
+            {VXP_SENSOR_FIELD_VECTOR06, {x, 0, 0}}};
+        const uint8_t kinds[] = {accel, gyro, theta, velocity, v06};
+        VxpLogWriter& w = log.writer();
+        w.begin(VXP_SET_SENSOR);
+        if ((p & own) != 0)
+            w.field(VXP_SENSOR_FIELD_TIME, time, vxp_decode_gps_timestamp);
+        for (std::size_t f = 0; f < std::size(fields); ++f) {
+            if ((p & kinds[f]) != 0)
+                w.field(fields[f].first, fields[f].second, vxp_decode_sensor_vector);
+        }
+        if ((p & shared) != 0)
+            w.field(VXP_FIELD_SHARED_TIME, time, vxp_decode_gps_timestamp);
+        w.finish();
+    }
+}
+
 struct Case {
     const char* name;
     void (*build)(CraftedLog&);
@@ -360,6 +402,7 @@ constexpr Case kCases[] = {
     {"window_edges", five_hertz_one_kilohertz},
     {"untimed_inertial_packets", untimed_inertial_packets},
     {"inertial_rate_change", inertial_rate_change},
+    {"imu_csv_shapes", imu_csv_shapes},
 };
 
 bool wanted(const char* name, int argc, char** argv) {
