@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 dist="$(mkdir -p "${1:-dist}" && cd "${1:-dist}" && pwd)"
 
 source tools/ensure_packages.sh
-ensure_packages cmake g++ make dpkg-dev g++-mingw-w64-x86-64-posix
+ensure_packages cmake g++ make nlohmann-json3-dev dpkg-dev g++-mingw-w64-x86-64-posix
 
 # package <build folder> <CPack generator> <cmake options...>
 package() {

@@ -3,14 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "tests/e2e/mini_json.h"
+using Json = nlohmann::json;
 
 struct Conversion {
     std::string dir;
-    JsonValue truth;
+    Json truth;
     std::string console;
     int exit_code = -1;
     bool simulated = false;
@@ -39,10 +40,11 @@ struct Fix {
     int satellites = 0;
 };
 
-// Single-point positions of rnx2rtkp without ionosphere and troposphere corrections, for the systems of
-// the RTKLIB mask `navsys` (1 GPS, 4 GLONASS, 8 Galileo).
+// Single-point positions of rnx2rtkp for the systems of the RTKLIB mask `navsys` (1 GPS, 4 GLONASS,
+// 8 Galileo): without ionosphere and troposphere corrections, or with `atmosphere` the broadcast
+// ionosphere and the Saastamoinen troposphere.
 std::vector<Fix> single_point_positions(const std::string& dir, const std::string& obs,
-                                        const std::string& nav, int navsys);
+                                        const std::string& nav, int navsys, bool atmosphere = false);
 
 struct ObsEpoch {
     int flag = 0;
@@ -53,4 +55,4 @@ struct ObsEpoch {
 std::vector<ObsEpoch> observation_epochs(const std::string& text);
 
 // The truth file's receiver with this index (a null value when absent).
-const JsonValue& truth_receiver(const JsonValue& truth, int index);
+const Json& truth_receiver(const Json& truth, int index);

@@ -236,9 +236,12 @@ TEST(QualityJson, EveryKeyDocumentedAndEveryDocumentedKeyPresent) {
     const std::vector<std::regex> keys = documented_keys(names);
     ASSERT_GT(keys.size(), 30u);
     std::set<std::string> paths;
+    // The sample with ten epochs of receiver 0 cut out, and the damaged log.
+    constexpr double kSampleStart = 2304 * 604800.0 + 216000.0;
     for (const char* log : {"samples/sample.vxp", "tests/replay/damaged/damaged.vxp"}) {
         QualitySurvey survey({}, {});
-        ASSERT_TRUE(feed_log_file(std::string(SOURCE_DIR) + "/" + log, survey));
+        CutEpochs cut(survey, 0, kSampleStart + 30.0, kSampleStart + 40.0);
+        ASSERT_TRUE(feed_log_file(std::string(SOURCE_DIR) + "/" + log, cut));
         survey.finish();
         key_paths(json::parse(survey.json_text()), "", paths);
     }
