@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source tools/ensure_packages.sh
-ensure_packages g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest
+ensure_packages g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nlohmann-json3-dev wine wine64 googletest
 
 dir=build-windows
 started=$(date +%s)

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 # Install the build tools when they are missing (Debian/Ubuntu).
 missing=()
-for package in cmake g++ make zlib1g-dev; do
+for package in cmake g++ make zlib1g-dev nlohmann-json3-dev; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 if ((${#missing[@]})); then

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 dist="$(mkdir -p "${1:-dist}" && cd "${1:-dist}" && pwd)"
 
 source tools/ensure_packages.sh
-ensure_packages cmake g++ make zlib1g-dev dpkg-dev g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+ensure_packages cmake g++ make zlib1g-dev nlohmann-json3-dev dpkg-dev g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
 
 # package <build folder> <CPack generator> <cmake options...>
 package() {

@@ -43,7 +43,8 @@ std::string scratch_directory() {
 // the log beside the input. The options hold "-inertial_data novatel" unless they name the
 // inertial formats themselves.
 void convert(Conversion& c, const std::string& options) {
-    c.simulated = JsonValue::parse(read_text(c.dir + "/log.truth.json"), c.truth);
+    c.truth = Json::parse(read_text(c.dir + "/log.truth.json"), nullptr, false);
+    c.simulated = !c.truth.is_discarded();
     if (!c.simulated)
         return;
     const std::string inertial =
@@ -111,14 +112,17 @@ std::string find_file(const std::string& dir, const std::string& prefix, const s
 }
 
 std::vector<Fix> single_point_positions(const std::string& dir, const std::string& obs,
-                                        const std::string& nav, int navsys) {
-    const std::string tag = std::to_string(navsys) + "_" + obs.substr(0, 6);
+                                        const std::string& nav, int navsys, bool atmosphere) {
+    const std::string tag = std::to_string(navsys) + (atmosphere ? "a_" : "_") + obs.substr(0, 6);
     const std::string conf = dir + "/spp_" + tag + ".conf";
     const std::string out = dir + "/spp_" + tag + ".pos";
     std::ofstream(conf) << "pos1-posmode       =single\n"
                            "pos1-elmask        =10\n"
-                           "pos1-ionoopt       =off\n"
-                           "pos1-tropopt       =off\n"
+                        << "pos1-ionoopt       =" << (atmosphere ? "brdc" : "off")
+                        << "\n"
+                           "pos1-tropopt       ="
+                        << (atmosphere ? "saas" : "off")
+                        << "\n"
                            "pos1-sateph        =brdc\n"
                            "pos1-navsys        ="
                         << navsys
@@ -171,10 +175,10 @@ std::vector<ObsEpoch> observation_epochs(const std::string& text) {
     return epochs;
 }
 
-const JsonValue& truth_receiver(const JsonValue& truth, int index) {
-    static const JsonValue missing;
-    for (const JsonValue& r : truth["receivers"].array())
-        if (static_cast<int>(r["index"].number()) == index)
+const Json& truth_receiver(const Json& truth, int index) {
+    static const Json missing;
+    for (const Json& r : truth["receivers"])
+        if (r["index"].get<int>() == index)
             return r;
     return missing;
 }

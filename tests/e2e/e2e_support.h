@@ -4,14 +4,15 @@
 
 #include <cstdint>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "tests/e2e/mini_json.h"
+using Json = nlohmann::json;
 
 struct Conversion {
     std::string dir;
-    JsonValue truth;
+    Json truth;
     std::string console;
     int exit_code = -1;
     bool simulated = false;
@@ -20,7 +21,7 @@ struct Conversion {
 // IMR scale factors (degrees and metres per second per count) and unit conversions.
 inline constexpr double kImrGyroScale = 5000.0 / 2147483648.0;
 inline constexpr double kImrAccelScale = 490.5 / 2147483648.0;
-inline constexpr double kDegreesPerRadian = 57.29577951308232;
+inline constexpr double kImrDegreesPerRadian = 57.29577951308232;
 inline constexpr double kStandardGravity = 9.80665;
 inline constexpr std::size_t kImrHeaderSize = 512, kImrRecordSize = 32;
 
@@ -54,10 +55,11 @@ struct Fix {
     int satellites = 0;
 };
 
-// Single-point positions of rnx2rtkp without ionosphere and troposphere corrections, for the systems of
-// the RTKLIB mask `navsys` (1 GPS, 4 GLONASS, 8 Galileo).
+// Single-point positions of rnx2rtkp for the systems of the RTKLIB mask `navsys` (1 GPS, 4 GLONASS,
+// 8 Galileo): without ionosphere and troposphere corrections, or with `atmosphere` the broadcast
+// ionosphere and the Saastamoinen troposphere.
 std::vector<Fix> single_point_positions(const std::string& dir, const std::string& obs,
-                                        const std::string& nav, int navsys);
+                                        const std::string& nav, int navsys, bool atmosphere = false);
 
 struct ObsEpoch {
     int flag = 0;
@@ -68,4 +70,4 @@ struct ObsEpoch {
 std::vector<ObsEpoch> observation_epochs(const std::string& text);
 
 // The truth file's receiver with this index (a null value when absent).
-const JsonValue& truth_receiver(const JsonValue& truth, int index);
+const Json& truth_receiver(const Json& truth, int index);

@@ -42,22 +42,22 @@ int expect_positions(const Conversion& c, int receiver, int navsys, bool damaged
         by_time[std::llround(f.tow * 1000.0)] = f;
     int checked = 0;
     double worst = 0.0;
-    for (const JsonValue& e : truth_receiver(c.truth, receiver)["epochs"].array()) {
-        if (e["damaged"].boolean()) {
+    for (const Json& e : truth_receiver(c.truth, receiver)["epochs"]) {
+        if (e["damaged"].get<bool>()) {
             EXPECT_TRUE(damaged_allowed);
             continue;
         }
-        const auto it = by_time.find(std::llround(e["tow"].number() * 1000.0));
+        const auto it = by_time.find(std::llround(e["tow"].get<double>() * 1000.0));
         if (it == by_time.end()) {
             ADD_FAILURE() << "receiver " << receiver << " systems " << navsys << ": no position at "
-                          << e["tow"].number();
+                          << e["tow"].get<double>();
             continue;
         }
-        const double d = std::hypot(it->second.x - e["x"].number(), it->second.y - e["y"].number(),
-                                    it->second.z - e["z"].number());
+        const double d = std::hypot(it->second.x - e["x"].get<double>(), it->second.y - e["y"].get<double>(),
+                                    it->second.z - e["z"].get<double>());
         worst = std::max(worst, d);
         EXPECT_LT(d, kToleranceM) << "receiver " << receiver << " systems " << navsys << " at "
-                                  << e["tow"].number();
+                                  << e["tow"].get<double>();
         ++checked;
     }
     ::testing::Test::RecordProperty(
@@ -119,11 +119,11 @@ TEST_F(EndToEnd, ObservationFilesHoldEveryEpochWithAllItsSatellites) {
         std::vector<ObsEpoch> data;
         for (const ObsEpoch& e : epochs)
             (e.flag == 0 ? data.push_back(e) : void(++events));
-        const auto& truth = truth_receiver(run_->truth, rx)["epochs"].array();
+        const auto& truth = truth_receiver(run_->truth, rx)["epochs"];
         ASSERT_EQ(data.size(), truth.size()) << "receiver " << rx;
         for (std::size_t i = 0; i < data.size(); ++i) {
-            EXPECT_DOUBLE_EQ(data[i].seconds_of_day, seconds_of_day(truth[i]["tow"].number()));
-            EXPECT_EQ(data[i].satellites, truth[i]["satellites"].number());
+            EXPECT_DOUBLE_EQ(data[i].seconds_of_day, seconds_of_day(truth[i]["tow"].get<double>()));
+            EXPECT_EQ(data[i].satellites, truth[i]["satellites"].get<double>());
         }
         // Receiver 2 reports its move to the second site once, as a new-site event.
         EXPECT_EQ(events, rx == 2 ? 1 : 0);
@@ -144,36 +144,36 @@ TEST_F(EndToEnd, NavigationFilesHoldEachDistinctEphemerisOnce) {
             if (c == 'G' || c == 'R' || c == 'E')
                 ++records[c];
         }
-        const JsonValue& distinct = truth_receiver(run_->truth, rx)["distinct_ephemerides"];
-        EXPECT_EQ(records['G'], distinct["gps"].number());
-        EXPECT_EQ(records['R'], distinct["glonass"].number());
-        EXPECT_EQ(records['E'], distinct["galileo"].number());
+        const Json& distinct = truth_receiver(run_->truth, rx)["distinct_ephemerides"];
+        EXPECT_EQ(records['G'], distinct["gps"].get<double>());
+        EXPECT_EQ(records['R'], distinct["glonass"].get<double>());
+        EXPECT_EQ(records['E'], distinct["galileo"].get<double>());
         EXPECT_GT(records['R'], 0);
     }
 }
 
 TEST_F(EndToEnd, ImrFileHoldsOneRecordPerImuTagAtTheSimulatedRate) {
     const std::vector<uint8_t> imr = read_bytes(run_->dir + "/log.imr");
-    const JsonValue& imu = run_->truth["imu"];
-    const double rate = imu["rate_hz"].number();
-    const auto samples = static_cast<std::size_t>(imu["samples"].number());
+    const Json& imu = run_->truth["imu"];
+    const double rate = imu["rate_hz"].get<double>();
+    const auto samples = static_cast<std::size_t>(imu["samples"].get<double>());
     ASSERT_EQ(samples, 180u * 100u);
     ASSERT_EQ(imr.size(), kImrHeaderSize + samples * kImrRecordSize);
     EXPECT_EQ(std::memcmp(imr.data(), "$IMURAW", 8), 0);
     EXPECT_EQ(little_endian<int32_t>(imr, 17), 1);  // delta theta
     EXPECT_EQ(little_endian<int32_t>(imr, 21), 1);  // delta velocity
     EXPECT_EQ(little_endian<double>(imr, 25), rate);
-    const double first = imu["first_tow"].number();
+    const double first = imu["first_tow"].get<double>();
     for (std::size_t k = 0; k < samples; ++k) {
         const double t = little_endian<double>(imr, kImrHeaderSize + k * kImrRecordSize);
         ASSERT_NEAR(t, first + static_cast<double>(k) / rate, 1e-6) << "record " << k;
     }
     // The first record's counts are the first sample's vectors in IMR units, to the nearest count.
     for (int axis = 0; axis < 3; ++axis) {
-        const double angle = static_cast<float>(imu["first_angular"].array()[axis].number());
-        const double velocity = static_cast<float>(imu["first_linear"].array()[axis].number());
+        const double angle = static_cast<float>(imu["first_angular"][axis].get<double>());
+        const double velocity = static_cast<float>(imu["first_linear"][axis].get<double>());
         EXPECT_EQ(little_endian<int32_t>(imr, kImrHeaderSize + 8 + 4 * axis),
-                  static_cast<int32_t>(std::round(angle * kDegreesPerRadian / kImrGyroScale)));
+                  static_cast<int32_t>(std::round(angle * kImrDegreesPerRadian / kImrGyroScale)));
         EXPECT_EQ(little_endian<int32_t>(imr, kImrHeaderSize + 20 + 4 * axis),
                   static_cast<int32_t>(std::round(velocity * kStandardGravity / kImrAccelScale)));
     }
@@ -212,7 +212,7 @@ TEST(SampleEndToEnd, CommittedSampleConvertsAndPositionsWithinOneMetreOfItsTruth
     if (!rtklib_available())
         GTEST_SKIP() << "rnx2rtkp (Debian package rtklib) is missing and could not be installed";
     for (int rx : {0, 2}) {
-        const std::size_t epochs = truth_receiver(c.truth, rx)["epochs"].array().size();
+        const std::size_t epochs = truth_receiver(c.truth, rx)["epochs"].size();
         EXPECT_GT(epochs, 0u);
         EXPECT_EQ(expect_positions(c, rx, kRtklibGps | kRtklibGlonass | kRtklibGalileo, false),
                   static_cast<int>(epochs));
@@ -238,23 +238,23 @@ TEST(DamagedEndToEnd, ConvertsWithWarningsAndLosesOnlyDamagedEpochs) {
         for (const ObsEpoch& e : observation_epochs(read_text(c.dir + "/" + obs)))
             if (e.flag == 0)
                 written[std::llround(e.seconds_of_day * 1000.0)] += e.satellites;
-        for (const JsonValue& e : truth_receiver(c.truth, rx)["epochs"].array()) {
-            const long long key = std::llround(seconds_of_day(e["tow"].number()) * 1000.0);
-            if (e["damaged"].boolean()) {
+        for (const Json& e : truth_receiver(c.truth, rx)["epochs"]) {
+            const long long key = std::llround(seconds_of_day(e["tow"].get<double>()) * 1000.0);
+            if (e["damaged"].get<bool>()) {
                 ++damaged_epochs;
                 continue;
             }
             ++intact[rx];
-            EXPECT_EQ(written[key], e["satellites"].number())
-                << "receiver " << rx << " at " << e["tow"].number();
+            EXPECT_EQ(written[key], e["satellites"].get<double>())
+                << "receiver " << rx << " at " << e["tow"].get<double>();
         }
     }
     EXPECT_GT(damaged_epochs, 0);
     // The inertial samples of undamaged packets all reach the IMR file.
-    const JsonValue& imu = c.truth["imu"];
+    const Json& imu = c.truth["imu"];
     const std::size_t records = (read_bytes(c.dir + "/log.imr").size() - kImrHeaderSize) / kImrRecordSize;
-    EXPECT_EQ(records, static_cast<std::size_t>(imu["samples"].number() - imu["damaged"].number()));
-    EXPECT_GT(imu["damaged"].number(), 0.0);
+    EXPECT_EQ(records, static_cast<std::size_t>(imu["samples"].get<double>() - imu["damaged"].get<double>()));
+    EXPECT_GT(imu["damaged"].get<double>(), 0.0);
     if (rtklib_available()) {
         for (int rx : {0, 2})
             EXPECT_EQ(expect_positions(c, rx, kRtklibGps | kRtklibGlonass | kRtklibGalileo, true),

@@ -98,7 +98,7 @@ void check_against_log(const Conversion& c, const std::string& expected_header, 
         EXPECT_EQ(little_endian<double>(imr, base), *row[1]);
         for (std::size_t k = 0; k < 6; ++k) {
             const double value = *row[first + k];
-            const double counts = k < 3 ? value * kDegreesPerRadian / kImrGyroScale : value / kImrAccelScale;
+            const double counts = k < 3 ? value * kImrDegreesPerRadian / kImrGyroScale : value / kImrAccelScale;
             EXPECT_LE(std::abs(counts - little_endian<int32_t>(imr, base + 8 + 4 * k)), 0.5) << lines[i + 1];
         }
     }

@@ -51,11 +51,11 @@ Geodetic geodetic(const std::array<double, 3>& r) {
     return {latitude * kDegreesPerRadian, std::atan2(r[1], r[0]) * kDegreesPerRadian, height};
 }
 
-std::array<double, 3> vector3(const JsonValue& v) {
-    return {v.array()[0].number(), v.array()[1].number(), v.array()[2].number()};
+std::array<double, 3> vector3(const Json& v) {
+    return {v[0].get<double>(), v[1].get<double>(), v[2].get<double>()};
 }
 
-void expect_position(const std::array<double, 3>& read, const JsonValue& truth, const char* what) {
+void expect_position(const std::array<double, 3>& read, const Json& truth, const char* what) {
     const std::array<double, 3> meant = vector3(truth);
     for (int k = 0; k < 3; ++k)
         EXPECT_NEAR(read[k], meant[k], 1e-4) << what << " axis " << k;
@@ -88,16 +88,16 @@ TEST(RinexReadersEndToEnd, SiteRecordsSlotsAndEpochsReadAsSimulated) {
     ASSERT_EQ(c.exit_code, 0) << c.console;
     std::string obs[2];
     for (int rx : {0, 2}) {
-        const JsonValue& truth = truth_receiver(c.truth, rx);
+        const Json& truth = truth_receiver(c.truth, rx);
         obs[rx / 2] = find_file(c.dir, "QRV_0" + std::to_string(rx), "_MO.rnx");
         ASSERT_FALSE(obs[rx / 2].empty());
         const rinex3::ObsFile read = rinex3::read_obs_file(read_lines(c.dir + "/" + obs[rx / 2]));
         EXPECT_EQ(read.errors, std::vector<std::string>{}) << "receiver " << rx;
-        EXPECT_EQ(read.epochs, static_cast<int>(truth["epochs"].array().size())) << "receiver " << rx;
+        EXPECT_EQ(read.epochs, static_cast<int>(truth["epochs"].size())) << "receiver " << rx;
         std::vector<std::pair<int, int>> slots;
-        for (const JsonValue& slot : truth["glonass_slots"].array())
-            slots.emplace_back(static_cast<int>(slot.array()[0].number()),
-                               static_cast<int>(slot.array()[1].number()));
+        for (const Json& slot : truth["glonass_slots"])
+            slots.emplace_back(static_cast<int>(slot[0].get<double>()),
+                               static_cast<int>(slot[1].get<double>()));
         EXPECT_EQ(read.glonass_slots, slots) << "receiver " << rx;
     }
 
@@ -108,7 +108,7 @@ TEST(RinexReadersEndToEnd, SiteRecordsSlotsAndEpochsReadAsSimulated) {
     EXPECT_EQ(moving.site.antenna, (std::array<double, 3>{0, 0, 0}));
 
     // The base station: both sites, each with its marker position and antenna height.
-    const auto& sites = truth_receiver(c.truth, 2)["sites"].array();
+    const auto& sites = truth_receiver(c.truth, 2)["sites"];
     ASSERT_EQ(sites.size(), 2u);
     const rinex3::ObsFile base = rinex3::read_obs_file(read_lines(c.dir + "/" + obs[1]));
     EXPECT_EQ(base.site.marker_name, "4711");

@@ -1,7 +1,11 @@
 // Records and packets for the logs the tests build with the log writer.
 #include "tests/support/log_fixtures.h"
 
+#include <cstdio>
+#include <memory>
 #include <vector>
+
+#include "route/log_feed.h"
 
 namespace {
 
@@ -65,4 +69,21 @@ void add_damaged_packet(VxpLogWriter& log, uint8_t descriptor_set, uint8_t descr
 
 bool load_log(VxpLogWriter& log, VxpDataStore& store, const std::string& path) {
     return log.write_file(path) && store.load_file(path.c_str());
+}
+
+bool feed_log_file(const std::string& path, RecordConsumer& consumer) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    PacketRouter router(consumer);
+    auto parser = std::make_unique<vxp_parser>();
+    log_feed_start(*parser, router);
+    std::vector<uint8_t> block(1 << 16);
+    std::size_t n = 0;
+    while ((n = std::fread(block.data(), 1, block.size(), file)) > 0)
+        log_feed_bytes(*parser, block.data(), n);
+    const bool read = std::ferror(file) == 0;
+    std::fclose(file);
+    log_feed_end(*parser);
+    return read;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "route/record_consumer.h"
 #include "store/vxp_data_store.h"
 #include "tools/log_writer/log_writer.h"
 #include "vxp/records/gnss_records.h"
@@ -53,3 +54,7 @@ void add_damaged_packet(VxpLogWriter& log, uint8_t descriptor_set, uint8_t descr
 // Writes the log to the file `path` and loads that file into the store, as the program does;
 // false when either fails.
 bool load_log(VxpLogWriter& log, VxpDataStore& store, const std::string& path);
+
+// Reads the log file `path` through a packet router into `consumer`, as one reading of the run
+// does; false when the file cannot be read.
+bool feed_log_file(const std::string& path, RecordConsumer& consumer);
