@@ -23,6 +23,8 @@
 #include "driver/arguments.h"
 #include "driver/output_names.h"
 #include "driver/progress_line.h"
+#include "quality/quality_survey.h"
+#include "route/record_fan_out.h"
 #include "driver/run_settings.h"
 #include "imr/imr_writer.h"
 #include "imu_csv/imu_csv_writer.h"
@@ -43,6 +45,7 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = -1;
 constexpr const char* kLogExtension = ".log";
 constexpr const char* kImrExtension = ".imr";
+constexpr const char* kQualityExtension = ".qc.json";
 constexpr const char* kImuCsvExtension = ".imu.csv";
 constexpr const char* kBannerRule =
     "-------------------------------------------------------------------------------------------------";
@@ -137,7 +140,19 @@ struct InertialFiles {
 
 // The observation file of every receiver with observations the selection keeps, headed from the
 // survey and begun; the writers get each file that began.
-void begin_observation_files(const LogSurvey& survey, const EpochSelection& epochs,
+// What the user states of a receiver's site; with -approx_position auto, its median single-point
+// position (base-station records, where the receiver has them, still win).
+SiteOverrides site_overrides_of(int receiver, const QualitySurvey& quality) {
+    SiteOverrides overrides = run_settings.site_overrides;
+    if (run_settings.approx_position_auto) {
+        if (const std::optional<MedianPosition> median = quality.median_position(receiver))
+            overrides.approx_position = std::array<double, 3>{median->position.x, median->position.y,
+                                                              median->position.z};
+    }
+    return overrides;
+}
+
+void begin_observation_files(const LogSurvey& survey, const QualitySurvey& quality, const EpochSelection& epochs,
                              std::array<ReceiverFiles, kReceiverCount>& files, LogWriters& writers) {
     const EpochTally& fixed_site = survey.epochs(kFixedSiteReceiver);
     const RawObservation* const fixed_site_first =
@@ -148,7 +163,7 @@ void begin_observation_files(const LogSurvey& survey, const EpochSelection& epoc
         ReceiverFiles& file = files[static_cast<std::size_t>(receiver)];
         file.settings =
             ObservationFileSettings{observation_header_values(receiver, survey.store(),
-                                                              run_settings.site_overrides, fixed_site_first),
+                                                              site_overrides_of(receiver, quality), fixed_site_first),
                                     epochs, run_settings.output_dir, run_settings.observables,
                                     run_settings.compression};
         file.observation = std::make_unique<ObservationFileStream>(
@@ -268,6 +283,15 @@ bool finish_inertial_files(const LogSurvey& survey, InertialFiles& files, const 
     return imr_written && csv_written;
 }
 
+// The quality summary: its lines after the files' messages, and its JSON file. False when that file
+// could not be written.
+bool report_quality(const QualitySurvey& quality) {
+    for (const std::string& line : quality.summary_lines())
+        log_line(line);
+    return report_outcome(
+        quality.write_json(output_name(run_settings.input_file_name, run_settings.output_dir, kQualityExtension)));
+}
+
 bool any_file_begun(const std::array<ReceiverFiles, kReceiverCount>& files, const InertialFiles& inertial) {
     for (const ReceiverFiles& file : files) {
         if (file.observation != nullptr)
@@ -291,8 +315,10 @@ int convert_log() {
 
     const EpochSelection epochs{run_settings.time_window, run_settings.interval};
     LogSurvey survey(epochs, run_settings.time_window);
+    QualitySurvey quality(epochs, run_settings.time_window);
+    RecordFanOut first_consumers{&survey, &quality};
     uint64_t first_reading = 0;
-    const bool surveyed = reader.read(survey, [&](uint64_t bytes) {
+    const bool surveyed = reader.read(first_consumers, [&](uint64_t bytes) {
         first_reading = bytes;
         progress.update(bytes);
     });
@@ -302,13 +328,14 @@ int convert_log() {
         return end_run(kExitFailure);
     }
     survey.finish();
+    quality.finish();
     log_line("VXP binary file load complete");
 
     const double leap_seconds = choose_leap_seconds(survey.store());
     std::array<ReceiverFiles, kReceiverCount> files;
     InertialFiles inertial;
     LogWriters writers;
-    begin_observation_files(survey, epochs, files, writers);
+    begin_observation_files(survey, quality, epochs, files, writers);
     begin_inertial_files(survey, inertial, writers);
     if (any_file_begun(files, inertial)) {
         const bool written =
@@ -325,10 +352,9 @@ int convert_log() {
     ConsoleLogSink messages;
     const WriterContext context{run_settings.version_text, messages};
     const bool rinex_written = finish_rinex_files(survey, epochs, leap_seconds, files, context);
-    if (run_settings.inertial_requested && !finish_inertial_files(survey, inertial, context)) {
-        return end_run(kExitFailure);
-    }
-    return end_run(rinex_written ? kExitSuccess : kExitFailure);
+    const bool inertial_written = !run_settings.inertial_requested || finish_inertial_files(survey, inertial, context);
+    const bool summary_written = report_quality(quality);
+    return end_run(rinex_written && inertial_written && summary_written ? kExitSuccess : kExitFailure);
 }
 
 }  // namespace

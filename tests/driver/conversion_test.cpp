@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,24 @@ class Conversion : public ::testing::Test {
     TempDir dir;
 };
 
+// The quality summary of the test log, which follows every other message.
+const Lines kSummary = {
+    "Quality of GNSS id 0: 2024-02-04 00:01:40.000 to 2024-02-04 00:01:41.000 GPS, interval 1 s",
+    "  Epochs: 2 of 2 expected (100.0 %), no gaps",
+    "  Satellites: G 1; observations left out: 0",
+    "  Observations: G1C 2",
+    "  Mean C/N0 (dB-Hz): G1 45.0",
+    "  Position: none (no GPS or Galileo epoch with enough satellites and ephemerides)",
+    "Quality of GNSS id 1: 2024-02-04 00:01:40.000 to 2024-02-04 00:01:41.000 GPS, interval 1 s",
+    "  Epochs: 2 of 2 expected (100.0 %), no gaps",
+    "  Satellites: G 1; observations left out: 0",
+    "  Observations: G1C 2",
+    "  Mean C/N0 (dB-Hz): G1 45.0",
+    "  Position: none (no GPS or Galileo epoch with enough satellites and ephemerides)",
+    "IMU: 2024-02-04 00:01:40.000 to 2024-02-04 00:01:40.020 GPS, 100 Hz",
+    "  Samples: 3 of 3 expected (100.0 %), no gaps; interval jitter 0.000 ms; untimed packets 0",
+    "Damage: 2 checksum errors (GNSS id 2 1, IMU 1) in 1 stretch: after 2024-02-04 00:01:40.020"};
+
 const Lines kWriteAllRinex = {"Writing RINEX obs file for GNSS id 0... ",
                               "done.",
                               "Writing RINEX nav file for GNSS id 0... ",
@@ -89,7 +108,7 @@ const Lines kWriteAllRinex = {"Writing RINEX obs file for GNSS id 0... ",
 TEST_F(Conversion, WritesEveryFileInOrderAndPlacesThem) {
     const Lines expected = kLoad + Lines{"Using leap seconds from binary data = 17"} + kWriteAllRinex +
                            Lines{kImuWarning, "Writing inertial data to IMR file... done."};
-    EXPECT_EQ(run({"-inertial_data", "NovAtel"}, 0), expected);
+    EXPECT_EQ(without_quality_summary(run({"-inertial_data", "NovAtel"}, 0)), expected);
 
     EXPECT_EQ(fs::file_size(dir / "in" / "day.imr"), kImrHeaderSize + 3 * kImrRecordSize);
     EXPECT_EQ(dir.entries().size(), 4u);  // "in" and three RINEX files
@@ -100,16 +119,38 @@ TEST_F(Conversion, WritesEveryFileInOrderAndPlacesThem) {
 }
 
 TEST_F(Conversion, UserLeapSecondsWinOverTheData) {
-    EXPECT_EQ(run({"-leap_seconds", "17.5"}, 0),
+    EXPECT_EQ(without_quality_summary(run({"-leap_seconds", "17.5"}, 0)),
               kLoad + Lines{"Using user-set leap seconds = 17.5"} + kWriteAllRinex);
 }
 
+// The error comes after the RINEX files; the quality summary still follows it, and its file is
+// written.
 TEST_F(Conversion, AnUnsupportedInertialFormatFailsAfterTheRinexFiles) {
     EXPECT_EQ(run({"-inertial_data", "xyz"}, kFailureStatus),
               kLoad + Lines{"Using leap seconds from binary data = 17"} + kWriteAllRinex +
-                  Lines{"Error: Unsupported inertial data format requested - xyz"});
+                  Lines{"Error: Unsupported inertial data format requested - xyz"} + kSummary);
     EXPECT_FALSE(fs::exists(dir / "in" / "day.imr"));
+    EXPECT_TRUE(fs::is_regular_file(dir / "in" / "day.qc.json"));
     EXPECT_EQ(dir.entries().size(), 4u);
+}
+
+// The summary ends the messages, on the console and in the log alike (run() compares the two), and
+// its JSON file lies beside the log.
+TEST_F(Conversion, TheQualitySummaryComesLastAndItsFileBesideTheLog) {
+    const Lines lines = run({"-inertial_data", "novatel"}, 0);
+    EXPECT_EQ(lines, without_quality_summary(lines) + kSummary);
+    EXPECT_EQ(without_quality_summary(lines).back(), "Writing inertial data to IMR file... done.");
+    const nlohmann::json summary = nlohmann::json::parse(read_file(dir / "in" / "day.qc.json"));
+    EXPECT_EQ(summary["receivers"].size(), 2u);
+}
+
+// A summary file that cannot be written is an output file error like the others: after the summary
+// lines, and the run fails.
+TEST_F(Conversion, AQualityFileThatCannotBeWrittenFailsTheRun) {
+    fs::create_directory(dir / "in" / "day.qc.json");
+    EXPECT_EQ(run({}, kFailureStatus), kLoad + Lines{"Using leap seconds from binary data = 17"} +
+                                           kWriteAllRinex + kSummary +
+                                           Lines{"Error: could not write in/day.qc.json: Is a directory"});
 }
 
 TEST_F(Conversion, ARinexFileThatCannotBeCreatedFailsTheRunButNotTheOthers) {
@@ -130,7 +171,7 @@ TEST_F(Conversion, ARinexFileThatCannotBeCreatedFailsTheRunButNotTheOthers) {
                                          kGnss3Warning,
                                          kImuWarning,
                                          "Writing inertial data to IMR file... done."};
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(without_quality_summary(lines), expected);
     EXPECT_TRUE(fs::is_regular_file(dir / names[1]));
     EXPECT_TRUE(fs::is_regular_file(dir / names[2]));
     EXPECT_TRUE(fs::is_regular_file(dir / "in" / "day.imr"));
@@ -151,7 +192,7 @@ TEST_F(Conversion, AFullDiskIsReportedForEveryRinexFile) {
         const std::string error = "Error: could not write " + name + ": No space left on device";
         EXPECT_EQ(std::count(lines.begin(), lines.end(), error), 1) << error;
     }
-    EXPECT_EQ(lines.back(), kGnss3Warning);
+    EXPECT_EQ(without_quality_summary(lines).back(), kGnss3Warning);
 }
 
 TEST_F(Conversion, AnImrFileThatCannotBeCreated) {
@@ -159,7 +200,7 @@ TEST_F(Conversion, AnImrFileThatCannotBeCreated) {
     const Lines expected = kLoad + Lines{"Using leap seconds from binary data = 17"} + kWriteAllRinex +
                            Lines{kImuWarning, "Error: could not write in/day.imr: Is a directory",
                                  "Error writing novatel inertial data file!"};
-    EXPECT_EQ(run({"-inertial_data", "novatel"}, kFailureStatus), expected);
+    EXPECT_EQ(without_quality_summary(run({"-inertial_data", "novatel"}, kFailureStatus)), expected);
 }
 
 TEST_F(Conversion, AnImrFileOnAFullDisk) {
@@ -167,7 +208,7 @@ TEST_F(Conversion, AnImrFileOnAFullDisk) {
     GTEST_SKIP() << "writes to /dev/full through a symbolic link";
 #endif
     fs::create_symlink("/dev/full", dir / "in" / "day.imr");
-    const Lines lines = run({"-inertial_data", "novatel"}, kFailureStatus);
+    const Lines lines = without_quality_summary(run({"-inertial_data", "novatel"}, kFailureStatus));
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
               (Lines{"Error: could not write in/day.imr: No space left on device",
@@ -201,7 +242,7 @@ TEST_F(Conversion, ALogFromANamedPipeConvertsLikeTheFile) {
     waitpid(writer, nullptr, 0);
     const Lines expected = kLoad + Lines{"Using leap seconds from binary data = 17"} + kWriteAllRinex +
                            Lines{kImuWarning, "Writing inertial data to IMR file... done."};
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(without_quality_summary(lines), expected);
     std::error_code missing;
     EXPECT_EQ(fs::file_size(dir / "in" / "day.imr", missing), kImrHeaderSize + 3 * kImrRecordSize);
 #endif
@@ -213,7 +254,7 @@ TEST(ConversionContent, AWriterContentErrorIsLeftToTheWriter) {
     write_file(dir / "zero.bin", std::string(log.begin(), log.end()));
     const ProgramRun result = run_kelvartix(dir.path(), {"zero.bin"});
     EXPECT_EQ(result.exit_code, 0);
-    const Lines lines = split_lines(result.out);
+    const Lines lines = without_quality_summary(split_lines(result.out));
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
               (Lines{"Warning!  Using default program leap seconds = 18",

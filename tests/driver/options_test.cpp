@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -156,10 +158,9 @@ TEST_F(Options, EveryBadValueIsOneErrorLineThenTheArgumentErrorAndNoFile) {
 }
 
 TEST_F(Options, EveryOptionWithoutItsValueIsAnArgumentError) {
-    for (const char* option :
-         {"-output_dir", "-marker_name", "-antenna_number", "-antenna_type", "-receiver_type", "-observer",
-          "-agency", "-antenna_delta", "-approx_position", "-observables", "-interval", "-start", "-end",
-          "-compress"}) {
+    for (const char* option : {"-output_dir", "-marker_name", "-antenna_number", "-antenna_type",
+                               "-receiver_type", "-observer", "-agency", "-antenna_delta", "-approx_position",
+                               "-observables", "-interval", "-start", "-end", "-compress"}) {
         EXPECT_EQ(run({"day.vxp", "-interval", "1", option}, kFailureStatus),
                   (Lines{"Error: " + std::string(option) + " requires a value!",
                          "Argument error, use -h for help"}));
@@ -199,6 +200,25 @@ TEST_F(Options, HeaderOptionsFillTheSiteRecordsOfEveryObservationFile) {
     }
 }
 
+// With "auto", receiver 0 of the sample is placed at its median single-point position, the one the
+// summary file gives; receiver 2's base-station records keep their position.
+TEST_F(Options, ApproxPositionAutoIsTheMedianSinglePointPosition) {
+    fs::copy_file(kSample, dir / "sample.vxp");
+    run({"sample.vxp", "-output_dir", "given"}, 0);
+    run({"sample.vxp", "-approx_position", "auto", "-output_dir", "auto"}, 0);
+    const nlohmann::json position =
+        nlohmann::json::parse(read_file(dir / "auto" / "sample.qc.json"))["receivers"][0]["position"];
+    char xyz[64];
+    std::snprintf(xyz, sizeof xyz, "%14.4f%14.4f%14.4f", position["x"].get<double>(),
+                  position["y"].get<double>(), position["z"].get<double>());
+    EXPECT_EQ(
+        header_records(dir / "auto" / "QRV_00USA_R_20240651200_00U_01S_MO.rnx", {"APPROX POSITION XYZ"}),
+        Lines{record(xyz, "APPROX POSITION XYZ")});
+    const fs::path receiver2 = "QRV_02USA_S_20240651200_00U_01S_MO.rnx";
+    EXPECT_EQ(header_records(dir / "auto" / receiver2, {"APPROX POSITION XYZ"}),
+              header_records(dir / "given" / receiver2, {"APPROX POSITION XYZ"}));
+}
+
 TEST_F(Options, OutputDirHoldsEveryFileNamedFromTheInputsLastComponent) {
     fs::create_directory(dir / "in");
     fs::rename(dir / "day.vxp", dir / "in" / "day.vxp");
@@ -208,6 +228,7 @@ TEST_F(Options, OutputDirHoldsEveryFileNamedFromTheInputsLastComponent) {
     EXPECT_EQ(names_ending(dir / "in", ""), Lines{"day.vxp"});
     EXPECT_EQ(names_ending(out, ".log"), Lines{"day.log"});
     EXPECT_EQ(names_ending(out, ".imr"), Lines{"day.imr"});
+    EXPECT_EQ(names_ending(out, ".qc.json"), Lines{"day.qc.json"});
     EXPECT_EQ(names_ending(out, ".rnx").size(), 3u);  // obs and nav of receiver 0, obs of receiver 1
     EXPECT_EQ(split_lines(read_file(out / "day.log")), printed);
 }
@@ -231,8 +252,8 @@ TEST_F(Options, AWindowWithoutEpochsWritesNoRinexFileAndSaysSo) {
         "Warning: GNSS id 1 has no observation epoch in the selected times; no RINEX files "
         "written for it.",
         "Warning: GNSS3 data has 1 checksum errors.  Data may be incomplete!"};
-    EXPECT_EQ(printed, expected);
-    EXPECT_EQ(dir.entries(), (std::set<std::string>{"day.log", "day.vxp"}));
+    EXPECT_EQ(without_quality_summary(printed), expected);
+    EXPECT_EQ(dir.entries(), (std::set<std::string>{"day.log", "day.qc.json", "day.vxp"}));
 }
 
 // An observation file cut into its header and its epochs: each epoch line with its data lines,

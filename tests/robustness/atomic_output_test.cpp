@@ -85,7 +85,7 @@ TEST_F(AtomicOutput, AFullFileSystemLeavesOldFilesAndNoPartOfNewOnes) {
     EXPECT_EQ(run.exit_code, kFailureStatus);
     Lines lines = split_lines(run.out);
     lines.erase(lines.begin(), lines.begin() + std::min<std::ptrdiff_t>(kBannerLines, std::ssize(lines)));
-    EXPECT_EQ(lines,
+    EXPECT_EQ(without_quality_summary(lines),
               (Lines{"Loading VXP binary file ../in/day.bin", "VXP binary file load complete",
                      "Using leap seconds from binary data = 18", "Writing RINEX obs file for GNSS id 0... ",
                      "Error: could not write " + obs0 + ": No space left on device",

@@ -133,7 +133,7 @@ TEST_F(FailurePaths, ARemovedWorkingDirectoryFailsEveryRinexFileButNotTheImrFile
                            Lines{cannot_write(obs0(), kNoEntry), cannot_write(nav0(), kNoEntry),
                                  cannot_write(obs2(), kNoEntry)} +
                            kImrWritten;
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(without_quality_summary(lines), expected);
     EXPECT_FALSE(fs::exists(work()));
     expect_complete_imr();
 }
@@ -154,7 +154,7 @@ TEST_F(FailurePaths, AReadOnlyWorkingDirectoryForAnUnprivilegedUser) {
                            Lines{cannot_write(obs0(), kNoPermission), cannot_write(nav0(), kNoPermission),
                                  cannot_write(obs2(), kNoPermission)} +
                            kImrWritten;
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(without_quality_summary(lines), expected);
     EXPECT_TRUE(fs::is_empty(work()));
     expect_complete_imr();
 }
@@ -172,7 +172,7 @@ TEST_F(FailurePaths, AReadOnlyFileSystemAsWorkingDirectory) {
                            Lines{cannot_write(obs0(), kReadOnly), cannot_write(nav0(), kReadOnly),
                                  cannot_write(obs2(), kReadOnly)} +
                            kImrWritten;
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(without_quality_summary(lines), expected);
     expect_complete_imr();
 }
 
@@ -185,7 +185,7 @@ TEST_F(FailurePaths, ARinexFileThatCannotBeCreatedLeavesTheOthersWritten) {
                            Lines{cannot_write(obs0(), kNoEntry), "Writing RINEX nav file for GNSS id 0... ",
                                  "done.", "Writing RINEX obs file for GNSS id 2... ", "done."} +
                            kImrWritten;
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(without_quality_summary(lines), expected);
     expect_complete(nav0());
     expect_complete(obs2());
     expect_complete_imr();
@@ -200,7 +200,7 @@ TEST_F(FailurePaths, ARinexFileOnAFullDeviceLeavesTheOthersWritten) {
                                  "Writing RINEX nav file for GNSS id 0... ", cannot_write(nav0(), kNoSpace),
                                  "Writing RINEX obs file for GNSS id 2... ", "done."} +
                            kImrWritten;
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(without_quality_summary(lines), expected);
     expect_complete(obs0());
     expect_complete(obs2());
     expect_complete_imr();
@@ -223,7 +223,7 @@ TEST_F(FailurePaths, RinexFilesOnAFullFileSystem) {
                                  "Writing RINEX nav file for GNSS id 0... ", "done.",
                                  "Writing RINEX obs file for GNSS id 2... ", cannot_write(obs2(), kNoSpace)} +
                            kImrWritten;
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(without_quality_summary(lines), expected);
     // The tmpfs was the child's own: nothing is left in the real working directory.
     EXPECT_TRUE(fs::is_empty(work()));
     expect_complete_imr();
@@ -241,7 +241,7 @@ TEST_F(FailurePaths, RinexFilesLargerThanTheFileSizeLimit) {
                         "Writing RINEX obs file for GNSS id 2... ", cannot_write(obs2(), kTooLarge),
                         "Writing inertial data to IMR file... ",    cannot_write(kImr, kTooLarge),
                         "Error writing novatel inertial data file!"};
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(without_quality_summary(lines), expected);
     // No partial file, no temporary file; the older file keeps its bytes.
     EXPECT_EQ(std::distance(fs::directory_iterator(work()), fs::directory_iterator()), 2);
     EXPECT_EQ(std::distance(fs::directory_iterator(in()), fs::directory_iterator()), 2);  // input and log
@@ -274,7 +274,7 @@ TEST_F(FailurePaths, AnImrFileOnAFullDevice) {
     const Lines expected = kLoaded + kRinexWritten +
                            Lines{"Writing inertial data to IMR file... ", cannot_write(kImr, kNoSpace),
                                  "Error writing novatel inertial data file!"};
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(without_quality_summary(lines), expected);
     for (const std::string& name : names)
         expect_complete(name);
 }
@@ -285,7 +285,7 @@ TEST_F(FailurePaths, AnImrFileThatCannotBeCreated) {
     const Lines lines = run(kFailureStatus);
     const Lines expected = kLoaded + kRinexWritten +
                            Lines{cannot_write(kImr, kNoEntry), "Error writing novatel inertial data file!"};
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(without_quality_summary(lines), expected);
     for (const std::string& name : names)
         expect_complete(name);
 }

@@ -127,11 +127,11 @@ TEST_F(Streaming, AnInputReadOnlyOnceConvertsTheSame) {
     feeder.join();
     EXPECT_EQ(run.exit_code, 0) << run.out;
     std::map<std::string, std::string> expected = reference();
-    // The log and IMR files are named after the input.
-    expected["piped.log"] = expected["day.log"];
-    expected["piped.imr"] = expected["day.imr"];
-    expected.erase("day.log");
-    expected.erase("day.imr");
+    // The log, IMR and summary files are named after the input.
+    for (const std::string extension : {".log", ".imr", ".qc.json"}) {
+        expected["piped" + extension] = expected["day" + extension];
+        expected.erase("day" + extension);
+    }
     std::map<std::string, std::string> piped = outputs(dir_.path() / "piped");
     // The log file's first line names the input.
     ASSERT_TRUE(piped.count("piped.log"));

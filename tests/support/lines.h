@@ -11,3 +11,7 @@ std::vector<std::string> split_lines(const std::string& text);
 
 // The lines of a file, as split_lines gives them.
 std::vector<std::string> read_lines(const std::filesystem::path& path);
+
+// The lines before the quality summary, which the run prints after every other message: all lines
+// up to the first that opens one of its blocks ("Quality of GNSS id ", "IMU: ", "Damage: ").
+std::vector<std::string> without_quality_summary(const std::vector<std::string>& lines);
