@@ -6,6 +6,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <map>
 #include <memory>
 
 #include "convert/imu_tally.h"
@@ -16,7 +18,10 @@
 
 class LogSurvey final : public RecordConsumer {
   public:
-    LogSurvey(const EpochSelection& epochs, const GpsTimeWindow& imu_window);
+    // The tallies of every period of the log too, when `split_seconds` is not 0 (-split).
+    using PeriodTallies = std::map<int64_t, std::unique_ptr<EpochTally>>;
+
+    LogSurvey(const EpochSelection& epochs, const GpsTimeWindow& imu_window, int64_t split_seconds = 0);
 
     // Hands on the last epochs: call once the log has been read.
     void finish();
@@ -28,6 +33,9 @@ class LogSurvey final : public RecordConsumer {
         return has_observations_[static_cast<std::size_t>(receiver)];
     }
     const EpochTally& epochs(int receiver) const { return *epochs_[static_cast<std::size_t>(receiver)]; }
+    // The periods with kept epochs, in time order (empty without -split).
+    const PeriodTallies& periods(int receiver) const { return periods_[static_cast<std::size_t>(receiver)]; }
+    int64_t split_seconds() const { return split_seconds_; }
     const ImuTally& imu() const { return imu_; }
 
     void checksum_error(uint8_t descriptor_set) override;
@@ -44,6 +52,11 @@ class LogSurvey final : public RecordConsumer {
     void base_station(const BaseStationInfo& record) override;
 
   private:
+    void add_epoch(int receiver, const RawObservation* observations, std::size_t count);
+
+    EpochSelection selection_;
+    int64_t split_seconds_;
+    std::array<PeriodTallies, kReceiverCount> periods_;
     std::unique_ptr<VxpDataStore> store_;
     RecordConsumer& filer_;
     EpochAssembler assembler_;

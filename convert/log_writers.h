@@ -6,7 +6,7 @@
 
 #include "imr/imr_writer.h"
 #include "imu_csv/imu_csv_writer.h"
-#include "rinex/obs_writer.h"
+#include "convert/observation_files.h"
 #include "route/epoch_assembler.h"
 #include "route/record_consumer.h"
 
@@ -14,7 +14,7 @@ class LogWriters final : public RecordConsumer {
   public:
     // The files to feed (begun; null: none for that receiver, no IMR or no CSV file). The writers
     // outlive this object.
-    void set_observation_file(int receiver, ObservationFileStream* file) {
+    void set_observation_file(int receiver, ObservationFiles* file) {
         observation_files_[static_cast<std::size_t>(receiver)] = file;
     }
     void set_imr_file(ImrFileStream* file) { imr_file_ = file; }
@@ -30,7 +30,7 @@ class LogWriters final : public RecordConsumer {
   private:
     void write_epoch(int receiver, const RawObservation* observations, std::size_t count);
 
-    std::array<ObservationFileStream*, kReceiverCount> observation_files_{};
+    std::array<ObservationFiles*, kReceiverCount> observation_files_{};
     ImrFileStream* imr_file_ = nullptr;
     ImuCsvFileStream* imu_csv_file_ = nullptr;
     EpochAssembler assembler_;

@@ -1,7 +1,9 @@
 // The command line: one binary log file name, then options in name/value pairs.
 #include "driver/arguments.h"
 
+#include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -10,6 +12,7 @@
 
 #include "driver/option_values.h"
 #include "driver/run_settings.h"
+#include "rinex/naming.h"
 
 namespace {
 
@@ -117,6 +120,26 @@ std::string read_compression(const std::string& value) {
     return {};
 }
 
+// -split: a count of one or two digits and a unit (M minutes, H hours, D days, any letter case)
+// whose period is one of the file periods (each divides a day).
+std::string read_split(const std::string& value) {
+    constexpr const char* kSplitError = "must be one of 15M, 30M, 1H, 2H, 3H, 6H, 12H and 1D!";
+    if (value.size() < 2 || value.size() > 3)
+        return kSplitError;
+    int64_t count = 0;
+    for (std::size_t i = 0; i + 1 < value.size(); ++i) {
+        if (value[i] < '0' || value[i] > '9')
+            return kSplitError;
+        count = count * 10 + (value[i] - '0');
+    }
+    const char unit = static_cast<char>(std::toupper(static_cast<unsigned char>(value.back())));
+    const int64_t unit_seconds = unit == 'M' ? 60 : unit == 'H' ? 3600 : unit == 'D' ? 86400 : 0;
+    if (!is_file_period(count * unit_seconds))
+        return kSplitError;
+    run_settings.split_seconds = count * unit_seconds;
+    return {};
+}
+
 struct ValueOption {
     const char* name;
     ValueReader read;
@@ -138,6 +161,7 @@ constexpr ValueOption kValueOptions[] = {
     {"-start", read_time<&GpsTimeWindow::start>},
     {"-end", read_time<&GpsTimeWindow::end>},
     {"-compress", read_compression},
+    {"-split", read_split},
 };
 
 const ValueOption* find_value_option(const char* argument) {
@@ -190,6 +214,8 @@ void print_help() {
            "novatel,csv writes both files\n"
            "\t-compress      (string)  Compress the RINEX files: gz (gzip, .gz appended), crx (observation "
            "files in Compact RINEX, .crx) or crx.gz (both)\n"
+           "\t-split         (string)  One observation file per period of the GPS day: 15M, 30M, 1H, 2H, 3H, "
+           "6H, 12H or 1D\n"
            "\t--help                   Print this help information without the banner (exit code 0)\n"
            "\t--version                Print the version (exit code 0)\n"
            "\n";

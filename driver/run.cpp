@@ -20,11 +20,10 @@
 #include "convert/log_source.h"
 #include "convert/log_survey.h"
 #include "convert/log_writers.h"
+#include "convert/observation_files.h"
 #include "driver/arguments.h"
 #include "driver/output_names.h"
 #include "driver/progress_line.h"
-#include "quality/quality_survey.h"
-#include "route/record_fan_out.h"
 #include "driver/run_settings.h"
 #include "imr/imr_writer.h"
 #include "imu_csv/imu_csv_writer.h"
@@ -33,10 +32,12 @@
 #include "output/writer_outcome.h"
 #include "platform/terminal.h"
 #include "platform/utf8_files.h"
+#include "quality/quality_survey.h"
 #include "rinex/epoch_selection.h"
 #include "rinex/nav_writer.h"
 #include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
+#include "route/record_fan_out.h"
 #include "store/vxp_data_store.h"
 
 namespace {
@@ -113,14 +114,9 @@ bool report_outcome(const WriterOutcome& outcome) {
     return false;
 }
 
-// The files of one receiver's observations, begun before the records stream past; their messages
-// are held until the run shows them in the order of the files.
-struct ReceiverFiles {
-    HeldMessages messages;
-    WriterContext context{run_settings.version_text, messages};
-    ObservationFileSettings settings;
-    std::unique_ptr<ObservationFileStream> observation;
-};
+// The observation files of each receiver, headed from the first reading and written during the
+// second; their messages are held until the run shows them in the order of the files.
+using ReceiverFiles = std::unique_ptr<ObservationFiles>;
 
 // One inertial file, likewise; `skipped` when the chosen times hold no record of it (no file).
 template <class Settings, class Stream>
@@ -146,30 +142,35 @@ SiteOverrides site_overrides_of(int receiver, const QualitySurvey& quality) {
     SiteOverrides overrides = run_settings.site_overrides;
     if (run_settings.approx_position_auto) {
         if (const std::optional<MedianPosition> median = quality.median_position(receiver))
-            overrides.approx_position = std::array<double, 3>{median->position.x, median->position.y,
-                                                              median->position.z};
+            overrides.approx_position =
+                std::array<double, 3>{median->position.x, median->position.y, median->position.z};
     }
     return overrides;
 }
 
-void begin_observation_files(const LogSurvey& survey, const QualitySurvey& quality, const EpochSelection& epochs,
-                             std::array<ReceiverFiles, kReceiverCount>& files, LogWriters& writers) {
-    const EpochTally& fixed_site = survey.epochs(kFixedSiteReceiver);
-    const RawObservation* const fixed_site_first =
-        fixed_site.has_kept_epoch() && fixed_site.first_is_dated() ? &fixed_site.first() : nullptr;
+void begin_observation_files(const LogSurvey& survey, const QualitySurvey& quality,
+                             const EpochSelection& epochs, std::array<ReceiverFiles, kReceiverCount>& files,
+                             LogWriters& writers) {
     for (int receiver = 0; receiver < kReceiverCount; ++receiver) {
         if (!survey.has_observations(receiver) || !survey.epochs(receiver).has_kept_epoch())
             continue;
+        const SiteOverrides overrides = site_overrides_of(receiver, quality);
+        const ObservationFileSettings settings{
+            {}, epochs, run_settings.output_dir, run_settings.observables, run_settings.compression};
+        // The fixed site's header describes the base-station record in force at its file's first
+        // epoch; the other receivers' headers do not depend on it.
+        const auto header_values = [&, receiver](const RawObservation& first_kept) {
+            const EpochTally& fixed_site = survey.epochs(kFixedSiteReceiver);
+            const RawObservation* const fixed_site_first =
+                receiver == kFixedSiteReceiver                               ? &first_kept
+                : fixed_site.has_kept_epoch() && fixed_site.first_is_dated() ? &fixed_site.first()
+                                                                             : nullptr;
+            return observation_header_values(receiver, survey.store(), overrides, fixed_site_first);
+        };
         ReceiverFiles& file = files[static_cast<std::size_t>(receiver)];
-        file.settings =
-            ObservationFileSettings{observation_header_values(receiver, survey.store(),
-                                                              site_overrides_of(receiver, quality), fixed_site_first),
-                                    epochs, run_settings.output_dir, run_settings.observables,
-                                    run_settings.compression};
-        file.observation = std::make_unique<ObservationFileStream>(
-            receiver, survey.epochs(receiver), survey.store(), file.settings, file.context);
-        if (file.observation->begin())
-            writers.set_observation_file(receiver, file.observation.get());
+        file = std::make_unique<ObservationFiles>(receiver, survey, settings, header_values,
+                                                  run_settings.version_text);
+        writers.set_observation_file(receiver, file.get());
     }
 }
 
@@ -226,14 +227,14 @@ bool finish_rinex_files(const LogSurvey& survey, const EpochSelection& epochs, d
         }
         // As a receiver without observations, one with none in the selected times has no files.
         ReceiverFiles& file = files[static_cast<std::size_t>(receiver)];
-        if (file.observation == nullptr) {
+        if (file == nullptr) {
             log_line("Warning: GNSS id " + std::to_string(receiver) +
                      " has no observation epoch in the selected times; no RINEX files written for it.");
             continue;
         }
-        const WriterOutcome outcome = file.observation->finish();
-        file.messages.release_to(context.messages);
-        all_written &= report_outcome(outcome);
+        file->finish();
+        file->report(context.messages,
+                     [&](const WriterOutcome& outcome) { all_written &= report_outcome(outcome); });
         if (store.has_navigation_data(receiver)) {
             NavigationFileSettings navigation{leap_seconds, epochs, run_settings.output_dir};
             navigation.observation_epochs = &survey.epochs(receiver);
@@ -288,13 +289,13 @@ bool finish_inertial_files(const LogSurvey& survey, InertialFiles& files, const 
 bool report_quality(const QualitySurvey& quality) {
     for (const std::string& line : quality.summary_lines())
         log_line(line);
-    return report_outcome(
-        quality.write_json(output_name(run_settings.input_file_name, run_settings.output_dir, kQualityExtension)));
+    return report_outcome(quality.write_json(
+        output_name(run_settings.input_file_name, run_settings.output_dir, kQualityExtension)));
 }
 
 bool any_file_begun(const std::array<ReceiverFiles, kReceiverCount>& files, const InertialFiles& inertial) {
     for (const ReceiverFiles& file : files) {
-        if (file.observation != nullptr)
+        if (file != nullptr)
             return true;
     }
     return inertial.imr.stream != nullptr || inertial.csv.stream != nullptr;
@@ -314,7 +315,7 @@ int convert_log() {
     LogReader reader(source);
 
     const EpochSelection epochs{run_settings.time_window, run_settings.interval};
-    LogSurvey survey(epochs, run_settings.time_window);
+    LogSurvey survey(epochs, run_settings.time_window, run_settings.split_seconds);
     QualitySurvey quality(epochs, run_settings.time_window);
     RecordFanOut first_consumers{&survey, &quality};
     uint64_t first_reading = 0;
@@ -352,7 +353,8 @@ int convert_log() {
     ConsoleLogSink messages;
     const WriterContext context{run_settings.version_text, messages};
     const bool rinex_written = finish_rinex_files(survey, epochs, leap_seconds, files, context);
-    const bool inertial_written = !run_settings.inertial_requested || finish_inertial_files(survey, inertial, context);
+    const bool inertial_written =
+        !run_settings.inertial_requested || finish_inertial_files(survey, inertial, context);
     const bool summary_written = report_quality(quality);
     return end_run(rinex_written && inertial_written && summary_written ? kExitSuccess : kExitFailure);
 }

@@ -38,6 +38,7 @@ struct RunSettings {
     double interval = 0.0;         // seconds between kept observation epochs; 0: every epoch
     GpsTimeWindow time_window;     // observation epochs and IMR records kept
     RinexCompression compression = RinexCompression::none;  // of the RINEX files
+    int64_t split_seconds = 0;  // -split: one observation file per period of this length; 0: one file
 
     RunSettings();
 };

@@ -39,6 +39,23 @@ struct RateUnit {
 constexpr RateUnit kPeriodUnits[] = {{86400.0, 'D'}, {3600.0, 'H'}, {60.0, 'M'}, {1.0, 'S'}};
 constexpr RateUnit kRateUnits[] = {{100.0, 'C'}, {1.0, 'Z'}};
 
+// The periods of -split and their names' period fields.
+struct PeriodName {
+    int64_t seconds;
+    const char* field;
+};
+constexpr PeriodName kPeriodNames[] = {{900, "15M_"},   {1800, "30M_"},  {3600, "01H_"},  {7200, "02H_"},
+                                       {10800, "03H_"}, {21600, "06H_"}, {43200, "12H_"}, {86400, "01D_"}};
+constexpr int64_t kSecondsPerWeekWhole = 604800;
+
+std::string period_name(int64_t seconds) {
+    for (const PeriodName& period : kPeriodNames) {
+        if (period.seconds == seconds)
+            return period.field;
+    }
+    return kFilePeriod;
+}
+
 bool valid_receiver(int32_t receiver_index) {
     return receiver_index >= 0 && receiver_index < kReceiverCount;
 }
@@ -80,21 +97,45 @@ std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, con
     return make_rinex_file_name(is_navigation, receiver_index, tally);
 }
 
-std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const EpochTally& tally) {
+bool is_file_period(int64_t seconds) {
+    for (const PeriodName& period : kPeriodNames) {
+        if (period.seconds == seconds)
+            return true;
+    }
+    return false;
+}
+
+bool period_of(double time_of_week, uint32_t week_number, int64_t seconds, int64_t& index) {
+    // A time a binary fraction below a period's start belongs to that period.
+    const double t = gps_seconds(time_of_week, week_number) + kGpsTimeTolerance;
+    if (!std::isfinite(t) || seconds <= 0)
+        return false;
+    index = static_cast<int64_t>(std::floor(t / static_cast<double>(seconds)));
+    return true;
+}
+
+std::string make_rinex_file_name(bool is_navigation, int32_t receiver_index, const EpochTally& tally,
+                                 const FilePeriod* period) {
     if (!valid_receiver(receiver_index) || !tally.has_kept_epoch() || !tally.first_is_dated())
         return {};
     std::string name = rinex_station_name(receiver_index);
     name += '_';
     name += receiver_index == kFixedSiteReceiver ? kFixedSiteSource : kReceiverSource;
     const RawObservation& first = tally.first();
-    const CalendarTime start = gps_to_calendar(first.time_of_week, first.week_number);
+    CalendarTime start = gps_to_calendar(first.time_of_week, first.week_number);
+    if (period != nullptr) {
+        const int64_t start_seconds = period->index * period->seconds;
+        const int64_t week = start_seconds / kSecondsPerWeekWhole;
+        start = gps_to_calendar(static_cast<double>(start_seconds - week * kSecondsPerWeekWhole),
+                                static_cast<uint32_t>(week));
+    }
     RinexNumberText number;
     name += number.integer_field(start.year, kYearWidth);
     name += number.integer(start.day_of_year, kDayOfYearDigits);
     name += number.integer(start.hour, 2);
     name += number.integer(start.minute, 2);
     name += '_';
-    name += kFilePeriod;
+    name += period != nullptr ? period_name(period->seconds) : kFilePeriod;
     if (!is_navigation)
         name += frequency_field(tally.smallest_interval());
     name += is_navigation ? kNavigationType : kObservationType;

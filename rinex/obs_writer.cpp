@@ -27,7 +27,8 @@ ObservationFileStream::ObservationFileStream(int32_t receiver_index, const Epoch
 ObservationFileStream::~ObservationFileStream() = default;
 
 bool ObservationFileStream::begin() {
-    const std::string name = make_rinex_file_name(false, receiver_index_, tally_);
+    const std::string name =
+        make_rinex_file_name(false, receiver_index_, tally_, settings_.period ? &*settings_.period : nullptr);
     if (name.size() < RINEX_SHORTEST_FILE_NAME) {
         outcome_.status = WriterOutcome::Status::skipped;
         return false;

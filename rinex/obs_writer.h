@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "output/writer_context.h"
@@ -11,6 +12,7 @@
 #include "rinex/compression.h"
 #include "rinex/epoch_selection.h"
 #include "rinex/epoch_tally.h"
+#include "rinex/naming.h"
 #include "rinex/obs_site.h"
 #include "rinex/observation_kinds.h"
 #include "store/vxp_data_store.h"
@@ -22,6 +24,7 @@ struct ObservationFileSettings {
     std::string output_folder{};     // where the file is created; empty: the current folder
     ObservationKinds observables{};  // the kinds of every signal: C, L and D unless chosen
     RinexCompression compression = RinexCompression::none;  // gzip, the compact form, or both
+    std::optional<FilePeriod> period{};  // the period the file holds (-split); none: the whole log
 };
 
 // The file of one receiver, named from its first kept observation and created in the settings'

@@ -75,6 +75,8 @@ TEST_F(Cli, HelpFirstPrintsTheUsageAfterTheBanner) {
         "\t-compress      (string)  Compress the RINEX files: gz (gzip, .gz appended), crx (observation "
         "files "
         "in Compact RINEX, .crx) or crx.gz (both)",
+        "\t-split         (string)  One observation file per period of the GPS day: 15M, 30M, 1H, 2H, 3H, 6H, "
+        "12H or 1D",
         "\t--help                   Print this help information without the banner (exit code 0)",
         "\t--version                Print the version (exit code 0)",
         ""};
