@@ -47,7 +47,11 @@ std::string fixed_text(int64_t count, int decimals, std::size_t width) {
         scale *= 10;
     std::string fraction = std::to_string(magnitude % scale);
     fraction.insert(0, static_cast<std::size_t>(decimals) - fraction.size(), '0');
-    std::string text = (negative ? "-" : "") + std::to_string(magnitude / scale) + "." + fraction;
+    // Built by appending: g++ 12 warns falsely (-Wrestrict) on a literal + a temporary string.
+    std::string text(negative ? "-" : "");
+    text += std::to_string(magnitude / scale);
+    text += '.';
+    text += fraction;
     if (text.size() < width)
         text.insert(0, width - text.size(), ' ');
     return text;
