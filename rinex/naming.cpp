@@ -108,7 +108,9 @@ bool is_file_period(int64_t seconds) {
 bool period_of(double time_of_week, uint32_t week_number, int64_t seconds, int64_t& index) {
     // A time a binary fraction below a period's start belongs to that period.
     const double t = gps_seconds(time_of_week, week_number) + kGpsTimeTolerance;
-    if (!std::isfinite(t) || seconds <= 0)
+    // A damaged record's absurd time (beyond some thirty million years) has no period either.
+    constexpr double kLatestTime = 1e15;
+    if (!(std::fabs(t) < kLatestTime) || seconds <= 0)
         return false;
     index = static_cast<int64_t>(std::floor(t / static_cast<double>(seconds)));
     return true;
