@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -23,8 +24,6 @@
 #include "driver/arguments.h"
 #include "driver/output_names.h"
 #include "driver/progress_line.h"
-#include "quality/quality_survey.h"
-#include "route/record_fan_out.h"
 #include "driver/run_settings.h"
 #include "imr/imr_writer.h"
 #include "imu_csv/imu_csv_writer.h"
@@ -33,10 +32,13 @@
 #include "output/writer_outcome.h"
 #include "platform/terminal.h"
 #include "platform/utf8_files.h"
+#include "quality/quality_survey.h"
+#include "report/report_page.h"
 #include "rinex/epoch_selection.h"
 #include "rinex/nav_writer.h"
 #include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
+#include "route/record_fan_out.h"
 #include "store/vxp_data_store.h"
 
 namespace {
@@ -46,6 +48,7 @@ constexpr int kExitFailure = -1;
 constexpr const char* kLogExtension = ".log";
 constexpr const char* kImrExtension = ".imr";
 constexpr const char* kQualityExtension = ".qc.json";
+constexpr const char* kReportExtension = ".html";
 constexpr const char* kImuCsvExtension = ".imu.csv";
 constexpr const char* kBannerRule =
     "-------------------------------------------------------------------------------------------------";
@@ -146,14 +149,15 @@ SiteOverrides site_overrides_of(int receiver, const QualitySurvey& quality) {
     SiteOverrides overrides = run_settings.site_overrides;
     if (run_settings.approx_position_auto) {
         if (const std::optional<MedianPosition> median = quality.median_position(receiver))
-            overrides.approx_position = std::array<double, 3>{median->position.x, median->position.y,
-                                                              median->position.z};
+            overrides.approx_position =
+                std::array<double, 3>{median->position.x, median->position.y, median->position.z};
     }
     return overrides;
 }
 
-void begin_observation_files(const LogSurvey& survey, const QualitySurvey& quality, const EpochSelection& epochs,
-                             std::array<ReceiverFiles, kReceiverCount>& files, LogWriters& writers) {
+void begin_observation_files(const LogSurvey& survey, const QualitySurvey& quality,
+                             const EpochSelection& epochs, std::array<ReceiverFiles, kReceiverCount>& files,
+                             LogWriters& writers) {
     const EpochTally& fixed_site = survey.epochs(kFixedSiteReceiver);
     const RawObservation* const fixed_site_first =
         fixed_site.has_kept_epoch() && fixed_site.first_is_dated() ? &fixed_site.first() : nullptr;
@@ -161,11 +165,10 @@ void begin_observation_files(const LogSurvey& survey, const QualitySurvey& quali
         if (!survey.has_observations(receiver) || !survey.epochs(receiver).has_kept_epoch())
             continue;
         ReceiverFiles& file = files[static_cast<std::size_t>(receiver)];
-        file.settings =
-            ObservationFileSettings{observation_header_values(receiver, survey.store(),
-                                                              site_overrides_of(receiver, quality), fixed_site_first),
-                                    epochs, run_settings.output_dir, run_settings.observables,
-                                    run_settings.compression};
+        file.settings = ObservationFileSettings{
+            observation_header_values(receiver, survey.store(), site_overrides_of(receiver, quality),
+                                      fixed_site_first),
+            epochs, run_settings.output_dir, run_settings.observables, run_settings.compression};
         file.observation = std::make_unique<ObservationFileStream>(
             receiver, survey.epochs(receiver), survey.store(), file.settings, file.context);
         if (file.observation->begin())
@@ -288,8 +291,28 @@ bool finish_inertial_files(const LogSurvey& survey, InertialFiles& files, const 
 bool report_quality(const QualitySurvey& quality) {
     for (const std::string& line : quality.summary_lines())
         log_line(line);
+    return report_outcome(quality.write_json(
+        output_name(run_settings.input_file_name, run_settings.output_dir, kQualityExtension)));
+}
+
+// "2024-03-05 12:00:00 UTC", the time of the run for the report.
+std::string utc_now_text() {
+    const std::time_t now = std::time(nullptr);
+    char text[32] = "unknown";
+    if (const std::tm* utc = std::gmtime(&now))
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", utc);
+    return text;
+}
+
+// The report page (-report). False when it could not be written.
+bool write_quality_report(const QualitySurvey& quality, const std::string& run_time) {
+    if (!run_settings.report_requested)
+        return true;
+    const ReportFacts facts{run_settings.input_file_name, run_settings.version_text,
+                            run_settings.options_text, run_time};
     return report_outcome(
-        quality.write_json(output_name(run_settings.input_file_name, run_settings.output_dir, kQualityExtension)));
+        write_report(quality, facts,
+                     output_name(run_settings.input_file_name, run_settings.output_dir, kReportExtension)));
 }
 
 bool any_file_begun(const std::array<ReceiverFiles, kReceiverCount>& files, const InertialFiles& inertial) {
@@ -302,6 +325,7 @@ bool any_file_begun(const std::array<ReceiverFiles, kReceiverCount>& files, cons
 
 // The conversion once the log file is open: both readings of the log and every output file.
 int convert_log() {
+    const std::string run_time = utc_now_text();
     log_line("Loading VXP binary file " + run_settings.input_file_name);
     LogSource source;
     if (!source.open(run_settings.input_file_name, run_settings.output_dir)) {
@@ -352,9 +376,12 @@ int convert_log() {
     ConsoleLogSink messages;
     const WriterContext context{run_settings.version_text, messages};
     const bool rinex_written = finish_rinex_files(survey, epochs, leap_seconds, files, context);
-    const bool inertial_written = !run_settings.inertial_requested || finish_inertial_files(survey, inertial, context);
+    const bool inertial_written =
+        !run_settings.inertial_requested || finish_inertial_files(survey, inertial, context);
     const bool summary_written = report_quality(quality);
-    return end_run(rinex_written && inertial_written && summary_written ? kExitSuccess : kExitFailure);
+    const bool report_written = write_quality_report(quality, run_time);
+    return end_run(rinex_written && inertial_written && summary_written && report_written ? kExitSuccess
+                                                                                          : kExitFailure);
 }
 
 }  // namespace

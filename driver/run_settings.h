@@ -38,6 +38,8 @@ struct RunSettings {
     double interval = 0.0;         // seconds between kept observation epochs; 0: every epoch
     GpsTimeWindow time_window;     // observation epochs and IMR records kept
     RinexCompression compression = RinexCompression::none;  // of the RINEX files
+    bool report_requested = false;                          // -report: the quality report page beside the log
+    std::string options_text;  // the options after the log's name as given, for the report
 
     RunSettings();
 };
