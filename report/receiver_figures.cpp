@@ -134,14 +134,14 @@ std::string timeline_plot(int index, const ReceiverQuality& receiver, const Dama
     SvgPlot plot("timeline", receiver_owner(index),
                  "Timeline: gaps in the epochs, damaged stretches of the log");
     time_axis(plot, receiver);
-    plot.category_y_axis({"epoch gaps", "damage", "new site"}, "");
+    // New-site events are not among what the quality survey gathers; the row says so.
+    plot.category_y_axis({"epoch gaps", "damage", "new site (not recorded)"}, "");
     std::vector<PlotPoint> gaps;
     for (const TimeGap& g : receiver.epochs().gaps(receiver.interval_s()).listed)
         gaps.push_back({g.start, g.end});
     plot.spans(gaps, 0, {palette_colour(5), ""}, "epoch gap");
     plot.spans(damaged_spans(damage, receiver.epochs().first(), receiver.epochs().last()), 1,
                {palette_colour(4), ""}, "damaged stretch (any source)");
-    plot.note("new-site events are not recorded by the quality survey");
     return plot.svg();
 }
 
