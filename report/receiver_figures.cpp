@@ -134,8 +134,9 @@ std::string timeline_plot(int index, const ReceiverQuality& receiver, const Dama
     SvgPlot plot("timeline", receiver_owner(index),
                  "Timeline: gaps in the epochs, damaged stretches of the log");
     time_axis(plot, receiver);
+    plot.category_y_axis({"epoch gaps", "damage", "new site"}, "");
     // New-site events are not among what the quality survey gathers; the row says so.
-    plot.category_y_axis({"epoch gaps", "damage", "new site (not recorded)"}, "");
+    plot.row_note(2, "new-site events are not recorded in this report");
     std::vector<PlotPoint> gaps;
     for (const TimeGap& g : receiver.epochs().gaps(receiver.interval_s()).listed)
         gaps.push_back({g.start, g.end});

@@ -221,6 +221,13 @@ void SvgPlot::spans(const std::vector<PlotPoint>& from_to, int row, const PlotSt
     }
 }
 
+void SvgPlot::row_note(int row, const std::string& text) {
+    marks_ += element(
+        "text",
+        "x=\"" + svg_number(px(x_low_) + 8) + "\" y=\"" + svg_number(py(row + 0.5) + 4) + "\" class=\"note\"",
+        html_text(text));
+}
+
 void SvgPlot::note(const std::string& text) {
     notes_.push_back(text);
 }

@@ -61,6 +61,8 @@ class SvgPlot {
     // Spans [from, to] of x in the category row `row`.
     void spans(const std::vector<PlotPoint>& from_to, int row, const PlotStyle& style,
                const std::string& label);
+    // A note at the start of a category row.
+    void row_note(int row, const std::string& text);
     // A note in the middle of the frame (nothing to draw, or what is not recorded).
     void note(const std::string& text);
 
