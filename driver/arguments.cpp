@@ -22,6 +22,7 @@ constexpr const char* kLongHelpOption = "--help";
 constexpr const char* kVersionOption = "--version";
 constexpr const char* kInertialDataOption = "-inertial_data";
 constexpr const char* kLeapSecondsOption = "-leap_seconds";
+constexpr const char* kReportOption = "-report";
 constexpr int kHelpExitCode = -1;
 
 // Header field widths: MARKER NAME A60; OBSERVER / AGENCY A20, A40; the receiver and antenna
@@ -216,6 +217,8 @@ void print_help() {
            "files in Compact RINEX, .crx) or crx.gz (both)\n"
            "\t-split         (string)  One observation file per period of the GPS day: 15M, 30M, 1H, 2H, 3H, "
            "6H, 12H or 1D\n"
+           "\t-report                  Also write a quality report page with figures (.html beside the log "
+           "file)\n"
            "\t--help                   Print this help information without the banner (exit code 0)\n"
            "\t--version                Print the version (exit code 0)\n"
            "\n";
@@ -247,9 +250,17 @@ bool parse_arguments(int argc, char** argv) {
     // Taken as it is, even when it starts with "-".
     run_settings.input_file_name = argv[1];
 
+    for (int i = 2; i < argc; ++i) {
+        const std::string word = argv[i];
+        const bool quoted = word.empty() || word.find_first_of(" \t\"'") != std::string::npos;
+        run_settings.options_text += (i > 2 ? " " : "") + (quoted ? "\"" + word + "\"" : word);
+    }
     int i = 2;
     while (i < argc) {
-        if (is(argv[i], kInertialDataOption)) {
+        if (is(argv[i], kReportOption)) {
+            run_settings.report_requested = true;
+            ++i;
+        } else if (is(argv[i], kInertialDataOption)) {
             if (i + 1 >= argc) {
                 std::cout << "Error: Intertial data flag requires a format!\n";
                 return false;

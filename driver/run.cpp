@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -33,6 +34,7 @@
 #include "platform/terminal.h"
 #include "platform/utf8_files.h"
 #include "quality/quality_survey.h"
+#include "report/report_page.h"
 #include "rinex/epoch_selection.h"
 #include "rinex/nav_writer.h"
 #include "rinex/obs_site.h"
@@ -47,6 +49,7 @@ constexpr int kExitFailure = -1;
 constexpr const char* kLogExtension = ".log";
 constexpr const char* kImrExtension = ".imr";
 constexpr const char* kQualityExtension = ".qc.json";
+constexpr const char* kReportExtension = ".html";
 constexpr const char* kImuCsvExtension = ".imu.csv";
 constexpr const char* kBannerRule =
     "-------------------------------------------------------------------------------------------------";
@@ -293,6 +296,26 @@ bool report_quality(const QualitySurvey& quality) {
         output_name(run_settings.input_file_name, run_settings.output_dir, kQualityExtension)));
 }
 
+// "2024-03-05 12:00:00 UTC", the time of the run for the report.
+std::string utc_now_text() {
+    const std::time_t now = std::time(nullptr);
+    char text[32] = "unknown";
+    if (const std::tm* utc = std::gmtime(&now))
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", utc);
+    return text;
+}
+
+// The report page (-report). False when it could not be written.
+bool write_quality_report(const QualitySurvey& quality, const std::string& run_time) {
+    if (!run_settings.report_requested)
+        return true;
+    const ReportFacts facts{run_settings.input_file_name, run_settings.version_text,
+                            run_settings.options_text, run_time};
+    return report_outcome(
+        write_report(quality, facts,
+                     output_name(run_settings.input_file_name, run_settings.output_dir, kReportExtension)));
+}
+
 bool any_file_begun(const std::array<ReceiverFiles, kReceiverCount>& files, const InertialFiles& inertial) {
     for (const ReceiverFiles& file : files) {
         if (file != nullptr)
@@ -303,6 +326,7 @@ bool any_file_begun(const std::array<ReceiverFiles, kReceiverCount>& files, cons
 
 // The conversion once the log file is open: both readings of the log and every output file.
 int convert_log() {
+    const std::string run_time = utc_now_text();
     log_line("Loading VXP binary file " + run_settings.input_file_name);
     LogSource source;
     if (!source.open(run_settings.input_file_name, run_settings.output_dir)) {
@@ -356,7 +380,9 @@ int convert_log() {
     const bool inertial_written =
         !run_settings.inertial_requested || finish_inertial_files(survey, inertial, context);
     const bool summary_written = report_quality(quality);
-    return end_run(rinex_written && inertial_written && summary_written ? kExitSuccess : kExitFailure);
+    const bool report_written = write_quality_report(quality, run_time);
+    return end_run(rinex_written && inertial_written && summary_written && report_written ? kExitSuccess
+                                                                                          : kExitFailure);
 }
 
 }  // namespace

@@ -39,6 +39,8 @@ struct RunSettings {
     GpsTimeWindow time_window;     // observation epochs and IMR records kept
     RinexCompression compression = RinexCompression::none;  // of the RINEX files
     int64_t split_seconds = 0;  // -split: one observation file per period of this length; 0: one file
+    bool report_requested = false;                          // -report: the quality report page beside the log
+    std::string options_text;  // the options after the log's name as given, for the report
 
     RunSettings();
 };

@@ -13,9 +13,16 @@ class DecimatedSeries {
     explicit DecimatedSeries(std::size_t capacity) : capacity_(capacity < 2 ? 2 : capacity) {}
 
     void add(const T& value) {
+        offer([&] { return value; });
+    }
+
+    // As add(), with the value made by `make()` only when the series keeps it: a value costly to
+    // gather (a tally over a whole epoch) is gathered only for the values kept.
+    template <class Make>
+    void offer(Make make) {
         if (offered_++ % stride_ != 0)
             return;
-        values_.push_back(value);
+        values_.push_back(make());
         if (values_.size() < capacity_)
             return;
         std::size_t kept = 0;

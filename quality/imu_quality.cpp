@@ -11,8 +11,10 @@ void ImuQuality::add(const SensorPacketRecords& records) {
     const double t = gps_seconds(tag->time_of_week, tag->week_number);
     if (!window_.contains(t))
         return;
-    if (samples_.any())
+    if (samples_.any()) {
         rate_.add(t - previous_);
+        intervals_.add(previous_, t - previous_);
+    }
     previous_ = t;
     samples_.add(t, provisional_period_);
     if (samples_.count() % kRateRefresh == 0 && rate_.rate_hz() > 0.0)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "quality/envelope_series.h"
 #include "quality/gap_finder.h"
 #include "route/record_consumer.h"
 #include "store/gps_time_window.h"
@@ -22,12 +23,15 @@ class ImuQuality {
     GapFinder::Gaps gaps() const;
     // Sensor packets without a usable time tag (no time field, week 0, negative time).
     uint64_t untimed() const { return untimed_; }
+    // The intervals between timed samples over time (s), as an envelope.
+    const EnvelopeSeries& intervals() const { return intervals_; }
 
   private:
     double period() const;
 
     // The provisional rate is recomputed after this many samples.
     static constexpr uint64_t kRateRefresh = 4096;
+    static constexpr std::size_t kMaxIntervalPoints = 2048;
 
     GpsTimeWindow window_;
     ImuRate rate_;
@@ -35,4 +39,5 @@ class ImuQuality {
     double previous_ = 0.0;
     double provisional_period_ = 0.0;
     uint64_t untimed_ = 0;
+    EnvelopeSeries intervals_{kMaxIntervalPoints};
 };

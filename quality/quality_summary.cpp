@@ -155,12 +155,33 @@ void damage_line(const DamageLog& damage, std::vector<std::string>& lines) {
 }
 }  // namespace
 
+std::vector<std::string> QualitySurvey::receiver_summary_lines(int index) const {
+    std::vector<std::string> lines;
+    if (const ReceiverQuality* r = receiver(index))
+        receiver_lines(index, *r, settings_, lines);
+    return lines;
+}
+
+std::vector<std::string> QualitySurvey::imu_summary_lines() const {
+    std::vector<std::string> lines;
+    imu_lines(imu_, lines);
+    return lines;
+}
+
+std::string QualitySurvey::damage_summary_line() const {
+    std::vector<std::string> lines;
+    damage_line(damage_, lines);
+    return lines.front();
+}
+
 std::vector<std::string> QualitySurvey::summary_lines() const {
     std::vector<std::string> lines;
-    for (int r = 0; r < kReceiverCount; ++r)
-        if (receivers_[static_cast<std::size_t>(r)])
-            receiver_lines(r, *receivers_[static_cast<std::size_t>(r)], settings_, lines);
-    imu_lines(imu_, lines);
-    damage_line(damage_, lines);
+    for (int r = 0; r < kReceiverCount; ++r) {
+        const std::vector<std::string> receiver = receiver_summary_lines(r);
+        lines.insert(lines.end(), receiver.begin(), receiver.end());
+    }
+    const std::vector<std::string> imu = imu_summary_lines();
+    lines.insert(lines.end(), imu.begin(), imu.end());
+    lines.push_back(damage_summary_line());
     return lines;
 }

@@ -32,6 +32,11 @@ class QualitySurvey final : public RecordConsumer {
     // The summary for the run's messages, a few lines per receiver, one block for the inertial
     // sensor and one line for the damage.
     std::vector<std::string> summary_lines() const;
+    // Its parts: a receiver's lines (none without observations), the sensor's, the damage line.
+    std::vector<std::string> receiver_summary_lines(int index) const;
+    std::vector<std::string> imu_summary_lines() const;
+    std::string damage_summary_line() const;
+    const QualitySettings& settings() const { return settings_; }
     // The summary as a JSON document, and that document written whole (or not at all) to `path`.
     std::string json_text() const;
     WriterOutcome write_json(const std::string& path) const;

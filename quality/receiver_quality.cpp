@@ -27,6 +27,37 @@ int track_slot(KeplerSystem system, int satellite) {
     return system == KeplerSystem::gps ? satellite : kGpsSlots + satellite;
 }
 
+// What an epoch held per system of kSeriesSystems: satellites and mean strength per band.
+EpochSample sample_of(double t, const RawObservation* observations, std::size_t count) {
+    const SignalNames& names = signal_names();
+    std::array<std::bitset<256>, kSeriesSystems.size()> seen{};
+    std::array<std::array<double, kSeriesBands>, kSeriesSystems.size()> sum{};
+    std::array<std::array<int, kSeriesBands>, kSeriesSystems.size()> counted{};
+    for (std::size_t i = 0; i < count; ++i) {
+        const RawObservation& o = observations[i];
+        const auto system = std::find(kSeriesSystems.begin(), kSeriesSystems.end(), names.letter(o.gnss_id));
+        if (system == kSeriesSystems.end() || !names.named(o.gnss_id, o.signal_id))
+            continue;
+        const auto s = static_cast<std::size_t>(system - kSeriesSystems.begin());
+        seen[s].set(o.satellite_id);
+        const int band = names.band(o.signal_id);
+        if (std::isfinite(o.signal_strength) && o.signal_strength > 0.0F && band >= 0 &&
+            band < kSeriesBands) {
+            sum[s][static_cast<std::size_t>(band)] += o.signal_strength;
+            ++counted[s][static_cast<std::size_t>(band)];
+        }
+    }
+    EpochSample sample;
+    sample.time = t;
+    for (std::size_t s = 0; s < kSeriesSystems.size(); ++s) {
+        sample.satellites[s] = static_cast<uint8_t>(std::min<std::size_t>(seen[s].count(), 255));
+        for (std::size_t b = 0; b < kSeriesBands; ++b)
+            sample.mean_cn0_dbhz[s][b] =
+                counted[s][b] > 0 ? static_cast<float>(sum[s][b] / counted[s][b]) : NAN;
+    }
+    return sample;
+}
+
 double median_of(std::vector<double> values) {
     const std::size_t middle = values.size() / 2;
     std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle), values.end());
@@ -48,6 +79,7 @@ void ReceiverQuality::add(const RawObservation* observations, std::size_t count,
     epochs_.add(t);
     if (observations_.empty())
         observations_.assign(256 * 256, 0);
+    epoch_samples_.offer([&] { return sample_of(t, observations, count); });
     const SignalNames& names = signal_names();
     for (std::size_t i = 0; i < count; ++i) {
         const RawObservation& o = observations[i];
@@ -76,6 +108,9 @@ void ReceiverQuality::position(double t, const RawObservation* observations, std
     const SignalNames& names = signal_names();
     std::vector<PseudorangeMeasurement> measurements;
     std::array<std::bitset<64>, 2> present{};  // satellites of the epoch: GPS, Galileo
+    SkyStrength strength;
+    for (auto& system : strength)
+        system.fill(NAN);
     for (std::size_t i = 0; i < count; ++i) {
         const RawObservation& o = observations[i];
         const std::optional<KeplerSystem> system = kepler_system(o.gnss_id);
@@ -86,6 +121,8 @@ void ReceiverQuality::position(double t, const RawObservation* observations, std
         if (seen.test(o.satellite_id) || names.band(o.signal_id) != 1 || !(o.pseudorange > 0.0))
             continue;
         seen.set(o.satellite_id);
+        if (std::isfinite(o.signal_strength) && o.signal_strength > 0.0F)
+            strength[*system == KeplerSystem::gps ? 0 : 1][o.satellite_id] = o.signal_strength;
         measurements.push_back({*system, ephemerides.usable(*system, o.satellite_id, t), o.pseudorange});
     }
     const PositionFix fix =
@@ -93,12 +130,12 @@ void ReceiverQuality::position(double t, const RawObservation* observations, std
     if (!fix.valid)
         return;
     last_fix_ = fix.position;
-    solutions_.add(fix.position);
-    survey_sky(t, fix.position, present, ephemerides);
+    solutions_.add({t, fix.position});
+    survey_sky(t, fix.position, present, strength, ephemerides);
 }
 
 void ReceiverQuality::survey_sky(double t, const Ecef& receiver,
-                                 const std::array<std::bitset<64>, 2>& present,
+                                 const std::array<std::bitset<64>, 2>& present, const SkyStrength& strength,
                                  const BroadcastEphemerides& ephemerides) {
     const Geodetic site = ecef_to_geodetic(receiver);
     const double mask = settings_.positioning.elevation_mask_deg / kDegreesPerRadian;
@@ -115,7 +152,8 @@ void ReceiverQuality::survey_sky(double t, const Ecef& receiver,
             if (!track)
                 track = std::make_unique<DecimatedSeries<TrackPoint>>(kMaxTrackPoints);
             track->add({t, static_cast<float>(sky.elevation * kDegreesPerRadian),
-                        static_cast<float>(sky.azimuth * kDegreesPerRadian)});
+                        static_cast<float>(sky.azimuth * kDegreesPerRadian),
+                        strength[system == KeplerSystem::gps ? 0 : 1][static_cast<std::size_t>(sat)]});
             if (sky.elevation < mask)
                 continue;
             ++expected_above_mask_;
@@ -137,22 +175,22 @@ double ReceiverQuality::mean_cn0(uint8_t constellation, int band) const {
 }
 
 std::optional<MedianPosition> ReceiverQuality::median_position() const {
-    const std::vector<Ecef>& kept = solutions_.values();
+    const std::vector<TimedFix>& kept = solutions_.values();
     if (kept.empty())
         return std::nullopt;
     std::vector<double> xs, ys, zs;
-    for (const Ecef& p : kept) {
-        xs.push_back(p.x);
-        ys.push_back(p.y);
-        zs.push_back(p.z);
+    for (const TimedFix& fix : kept) {
+        xs.push_back(fix.position.x);
+        ys.push_back(fix.position.y);
+        zs.push_back(fix.position.z);
     }
     MedianPosition m;
     m.position = {median_of(xs), median_of(ys), median_of(zs)};
     m.geodetic = ecef_to_geodetic(m.position);
     m.epochs_used = solutions_.offered();
     double sum = 0.0;
-    for (const Ecef& p : kept)
-        sum += distance(p, m.position) * distance(p, m.position);
+    for (const TimedFix& fix : kept)
+        sum += distance(fix.position, m.position) * distance(fix.position, m.position);
     m.rms_m = std::sqrt(sum / static_cast<double>(kept.size()));
     return m;
 }

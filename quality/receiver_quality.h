@@ -5,6 +5,7 @@
 
 #include <array>
 #include <bitset>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -20,11 +21,29 @@ struct QualitySettings {
     double position_interval_s = 10.0;  // one positioned epoch per this many seconds
 };
 
-// Where a satellite stood at a positioned epoch.
+// Where a satellite stood at a positioned epoch, and its signal strength on band 1 there.
 struct TrackPoint {
     double time = 0.0;  // GPS seconds since week 0
     float elevation_deg = 0.0F;
     float azimuth_deg = 0.0F;
+    float cn0_dbhz = NAN;  // NaN when the epoch has no strength of it (not tracked, or not given)
+};
+
+// The systems whose satellites and strength are followed over time, in this order.
+inline constexpr std::array<char, 4> kSeriesSystems{'G', 'R', 'E', 'C'};
+inline constexpr int kSeriesBands = 10;  // RINEX band digits 0 to 9
+
+// What one kept epoch held, per system of kSeriesSystems: satellites and mean strength per band.
+struct EpochSample {
+    double time = 0.0;
+    std::array<uint8_t, kSeriesSystems.size()> satellites{};
+    std::array<std::array<float, kSeriesBands>, kSeriesSystems.size()> mean_cn0_dbhz{};  // NaN: none
+};
+
+// A single-point solution and its time.
+struct TimedFix {
+    double time = 0.0;
+    Ecef position;
 };
 
 struct MedianPosition {
@@ -38,6 +57,7 @@ class ReceiverQuality {
   public:
     static constexpr std::size_t kMaxSolutions = 4096;
     static constexpr std::size_t kMaxTrackPoints = 256;
+    static constexpr std::size_t kMaxEpochSamples = 2048;
 
     explicit ReceiverQuality(const QualitySettings& settings) : settings_(settings) {}
 
@@ -62,12 +82,17 @@ class ReceiverQuality {
     std::optional<MedianPosition> median_position() const;
     // The sky track of a satellite (null when it was never positioned above the horizon).
     const DecimatedSeries<TrackPoint>* track(KeplerSystem system, int satellite) const;
+    // The kept epochs and the single-point solutions over time, thinned evenly.
+    const DecimatedSeries<EpochSample>& epoch_samples() const { return epoch_samples_; }
+    const DecimatedSeries<TimedFix>& solutions() const { return solutions_; }
 
   private:
     void position(double t, const RawObservation* observations, std::size_t count,
                   const BroadcastEphemerides& ephemerides);
+    // Band-1 strength of the epoch's GPS and Galileo satellites; NaN where not tracked.
+    using SkyStrength = std::array<std::array<float, 64>, 2>;
     void survey_sky(double t, const Ecef& receiver, const std::array<std::bitset<64>, 2>& present,
-                    const BroadcastEphemerides& ephemerides);
+                    const SkyStrength& strength, const BroadcastEphemerides& ephemerides);
 
     static constexpr int kBands = 10;
     struct Strength {
@@ -85,7 +110,8 @@ class ReceiverQuality {
 
     double next_position_time_ = -1.0;
     Ecef last_fix_{};
-    DecimatedSeries<Ecef> solutions_{kMaxSolutions};
+    DecimatedSeries<TimedFix> solutions_{kMaxSolutions};
+    DecimatedSeries<EpochSample> epoch_samples_{kMaxEpochSamples};
     uint64_t expected_above_mask_ = 0;
     uint64_t tracked_above_mask_ = 0;
     std::array<std::unique_ptr<DecimatedSeries<TrackPoint>>, kGpsSlots + kGalileoSlots> tracks_{};
