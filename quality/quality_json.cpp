@@ -16,6 +16,19 @@ Json time_value(double t) {
     return Json{{"gps", gps_time_text(t, 'T')}, {"week", w.week}, {"seconds_of_week", w.seconds}};
 }
 
+// Positions and angles come from trigonometry, whose last bit differs between C libraries: they are
+// written rounded (0.1 mm, 1e-9 degree of latitude and longitude, 1e-6 degree of elevation and
+// azimuth), so that every system writes the same file.
+constexpr double kTenthsOfMillimetre = 1e4;
+constexpr double kNanodegrees = 1e9;
+constexpr double kMicrodegrees = 1e6;
+
+Json rounded(double value, double steps_per_unit) {
+    if (!std::isfinite(value))
+        return nullptr;
+    return std::round(value * steps_per_unit) / steps_per_unit;
+}
+
 Json percent(uint64_t part, uint64_t whole) {
     if (whole == 0)
         return nullptr;
@@ -55,14 +68,14 @@ Json receiver_value(int index, const ReceiverQuality& r, const QualitySettings& 
     const uint64_t expected = epochs.expected(interval);
     Json position = nullptr;
     if (const std::optional<MedianPosition> p = r.median_position()) {
-        position = {{"x", p->position.x},
-                    {"y", p->position.y},
-                    {"z", p->position.z},
-                    {"lat_deg", p->geodetic.latitude * kDegreesPerRadian},
-                    {"lon_deg", p->geodetic.longitude * kDegreesPerRadian},
-                    {"height_m", p->geodetic.height},
+        position = {{"x", rounded(p->position.x, kTenthsOfMillimetre)},
+                    {"y", rounded(p->position.y, kTenthsOfMillimetre)},
+                    {"z", rounded(p->position.z, kTenthsOfMillimetre)},
+                    {"lat_deg", rounded(p->geodetic.latitude * kDegreesPerRadian, kNanodegrees)},
+                    {"lon_deg", rounded(p->geodetic.longitude * kDegreesPerRadian, kNanodegrees)},
+                    {"height_m", rounded(p->geodetic.height, kTenthsOfMillimetre)},
                     {"epochs_used", p->epochs_used},
-                    {"rms_m", p->rms_m}};
+                    {"rms_m", rounded(p->rms_m, kTenthsOfMillimetre)}};
     }
     Json tracks = Json::object();
     for (KeplerSystem system : {KeplerSystem::gps, KeplerSystem::galileo}) {
@@ -75,7 +88,8 @@ Json receiver_value(int index, const ReceiverQuality& r, const QualitySettings& 
             Json points = Json::array();
             for (const TrackPoint& p : track->values()) {
                 const GpsWeekTime w = week_time(p.time);
-                points.push_back({w.week, w.seconds, p.elevation_deg, p.azimuth_deg});
+                points.push_back({w.week, w.seconds, rounded(p.elevation_deg, kMicrodegrees),
+                                  rounded(p.azimuth_deg, kMicrodegrees)});
             }
             tracks[name] = std::move(points);
         }
