@@ -83,7 +83,7 @@ Json receiver_value(int index, const ReceiverQuality& r, const QualitySettings& 
             const DecimatedSeries<TrackPoint>* track = r.track(system, sat);
             if (track == nullptr)
                 continue;
-            char name[8];
+            char name[16];
             std::snprintf(name, sizeof name, "%c%02d", system == KeplerSystem::gps ? 'G' : 'E', sat);
             Json points = Json::array();
             for (const TrackPoint& p : track->values()) {

@@ -26,9 +26,13 @@ struct Simulation {
     json truth;
 };
 
+// Each test process simulates into a folder of its own: CTest runs the tests of one suite side by
+// side, and a shared folder would have one process read a log that another is still writing.
 Simulation simulate(const std::string& name, const std::string& args) {
-    const fs::path dir = fs::temp_directory_path() / ("kelvartix_quality_" + name);
-    fs::create_directories(dir);
+    std::string pattern = (fs::temp_directory_path() / ("kelvartix_quality_" + name + "_XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        return {};
+    const fs::path dir = pattern;
     Simulation s{(dir / "log.vxp").string(), {}};
     const std::string truth = (dir / "log.truth.json").string();
     const std::string command =
