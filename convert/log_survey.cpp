@@ -6,7 +6,7 @@ LogSurvey::LogSurvey(const EpochSelection& epochs, const GpsTimeWindow& imu_wind
     : selection_(epochs),
       split_seconds_(split_seconds),
       store_(std::make_unique<VxpDataStore>(StoreContents::navigation_and_sites)),
-      filer_(store_->record_filer()),
+      both_{&store_->record_filer(), this},
       imu_(imu_window) {
     for (auto& tally : epochs_)
         tally = std::make_unique<EpochTally>(epochs);
@@ -33,14 +33,6 @@ void LogSurvey::add_epoch(int receiver, const RawObservation* observations, std:
     tally->add(observations, count);
 }
 
-void LogSurvey::checksum_error(uint8_t descriptor_set) {
-    filer_.checksum_error(descriptor_set);
-}
-
-void LogSurvey::good_packet(uint8_t descriptor_set, const uint8_t* packet, uint16_t size, uint8_t kind) {
-    filer_.good_packet(descriptor_set, packet, size, kind);
-}
-
 void LogSurvey::sensor_packet(const SensorPacketRecords& records) {
     imu_.add(records);
 }
@@ -51,32 +43,4 @@ void LogSurvey::observation(int receiver, const RawObservation& observation, boo
                            [&](int r, const RawObservation* observations, std::size_t count) {
                                add_epoch(r, observations, count);
                            });
-}
-
-void LogSurvey::gps_ephemeris(int receiver, const GpsEphemeris& ephemeris) {
-    filer_.gps_ephemeris(receiver, ephemeris);
-}
-
-void LogSurvey::galileo_ephemeris(int receiver, const GalileoEphemeris& ephemeris) {
-    filer_.galileo_ephemeris(receiver, ephemeris);
-}
-
-void LogSurvey::glonass_ephemeris(int receiver, const GlonassEphemeris& ephemeris) {
-    filer_.glonass_ephemeris(receiver, ephemeris);
-}
-
-void LogSurvey::gps_iono(int receiver, const GpsIonoCorrection& correction) {
-    filer_.gps_iono(receiver, correction);
-}
-
-void LogSurvey::galileo_iono(int receiver, const GalileoIonoCorrection& correction) {
-    filer_.galileo_iono(receiver, correction);
-}
-
-void LogSurvey::leap_seconds(int receiver, const GnssLeapSeconds& record) {
-    filer_.leap_seconds(receiver, record);
-}
-
-void LogSurvey::base_station(const BaseStationInfo& record) {
-    filer_.base_station(record);
 }

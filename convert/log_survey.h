@@ -14,8 +14,11 @@
 #include "rinex/epoch_tally.h"
 #include "route/epoch_assembler.h"
 #include "route/record_consumer.h"
+#include "route/record_fan_out.h"
 #include "store/vxp_data_store.h"
 
+// The store files the navigation and site records (and counts the packets); the survey itself
+// tallies the observations and sensor packets. consumer() hands every record to both.
 class LogSurvey final : public RecordConsumer {
   public:
     // The tallies of every period of the log too, when `split_seconds` is not 0 (-split).
@@ -38,18 +41,12 @@ class LogSurvey final : public RecordConsumer {
     int64_t split_seconds() const { return split_seconds_; }
     const ImuTally& imu() const { return imu_; }
 
-    void checksum_error(uint8_t descriptor_set) override;
-    void good_packet(uint8_t descriptor_set, const uint8_t* packet, uint16_t size, uint8_t kind) override;
-    unsigned interest() const override { return 0; }  // observations, sensor tags, navigation records
+    // What the first reading routes to: the store's filer and the tallies.
+    RecordConsumer& consumer() { return both_; }
+
+    unsigned interest() const override { return 0; }  // observations and sensor tags
     void sensor_packet(const SensorPacketRecords& records) override;
     void observation(int receiver, const RawObservation& observation, bool starts_epoch) override;
-    void gps_ephemeris(int receiver, const GpsEphemeris& ephemeris) override;
-    void galileo_ephemeris(int receiver, const GalileoEphemeris& ephemeris) override;
-    void glonass_ephemeris(int receiver, const GlonassEphemeris& ephemeris) override;
-    void gps_iono(int receiver, const GpsIonoCorrection& correction) override;
-    void galileo_iono(int receiver, const GalileoIonoCorrection& correction) override;
-    void leap_seconds(int receiver, const GnssLeapSeconds& record) override;
-    void base_station(const BaseStationInfo& record) override;
 
   private:
     void add_epoch(int receiver, const RawObservation* observations, std::size_t count);
@@ -58,7 +55,7 @@ class LogSurvey final : public RecordConsumer {
     int64_t split_seconds_;
     std::array<PeriodTallies, kReceiverCount> periods_;
     std::unique_ptr<VxpDataStore> store_;
-    RecordConsumer& filer_;
+    RecordFanOut both_;
     EpochAssembler assembler_;
     std::array<std::unique_ptr<EpochTally>, kReceiverCount> epochs_;
     std::array<bool, kReceiverCount> has_observations_{};

@@ -341,7 +341,7 @@ int convert_log() {
     const EpochSelection epochs{run_settings.time_window, run_settings.interval};
     LogSurvey survey(epochs, run_settings.time_window, run_settings.split_seconds);
     QualitySurvey quality(epochs, run_settings.time_window);
-    RecordFanOut first_consumers{&survey, &quality};
+    RecordFanOut first_consumers{&survey.consumer(), &quality};
     uint64_t first_reading = 0;
     const bool surveyed = reader.read(first_consumers, [&](uint64_t bytes) {
         first_reading = bytes;
