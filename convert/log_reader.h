@@ -1,20 +1,19 @@
-// One reading of a log: its bytes framed, and every packet routed to a consumer.
+// One reading of a log: its bytes framed straight from the blocks read, and every packet routed to
+// a consumer.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 #include "convert/log_source.h"
 #include "route/record_consumer.h"
-#include "vxp/parser.h"
 
 class LogReader {
   public:
     // Told the number of bytes read so far in this reading, after every block.
     using Progress = std::function<void(uint64_t bytes_read)>;
 
-    explicit LogReader(LogSource& source) : source_(source), parser_(std::make_unique<vxp_parser>()) {}
+    explicit LogReader(LogSource& source) : source_(source) {}
 
     // Reads the whole log once, routing every packet to `consumer`. False on a read error
     // (source().error() says why); throws std::bad_alloc when a consumer ran out of memory.
@@ -22,5 +21,4 @@ class LogReader {
 
   private:
     LogSource& source_;
-    std::unique_ptr<vxp_parser> parser_;  // its ring and packet buffer: a few kilobytes
 };

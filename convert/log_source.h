@@ -14,8 +14,9 @@
 
 class LogSource {
   public:
-    // Called with every block read, in order; a pass reports its progress through it too.
-    using Take = std::function<void(const uint8_t* bytes, std::size_t count)>;
+    // Called with every block read, in order; a pass reports its progress through it too. The block
+    // is the taker's to modify until the call returns (it is copied to the spool file before).
+    using Take = std::function<void(uint8_t* bytes, std::size_t count)>;
 
     LogSource() = default;
     LogSource(const LogSource&) = delete;

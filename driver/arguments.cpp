@@ -2,6 +2,7 @@
 #include "driver/arguments.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "driver/option_values.h"
 #include "driver/run_settings.h"
@@ -121,6 +123,20 @@ std::string read_compression(const std::string& value) {
     return {};
 }
 
+// -threads: a whole number from 1 to kMaxThreads, digits only.
+constexpr int kMaxThreads = 256;
+
+std::string read_threads(const std::string& value) {
+    int count = 0;
+    const char* const end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, count);
+    if (value.empty() || value.front() == '-' || error != std::errc() || stop != end || count < 1 ||
+        count > kMaxThreads)
+        return "must be a whole number from 1 to " + std::to_string(kMaxThreads) + "!";
+    run_settings.threads = count;
+    return {};
+}
+
 // -split: a count of one or two digits and a unit (M minutes, H hours, D days, any letter case)
 // whose period is one of the file periods (each divides a day).
 std::string read_split(const std::string& value) {
@@ -163,6 +179,7 @@ constexpr ValueOption kValueOptions[] = {
     {"-end", read_time<&GpsTimeWindow::end>},
     {"-compress", read_compression},
     {"-split", read_split},
+    {"-threads", read_threads},
 };
 
 const ValueOption* find_value_option(const char* argument) {
@@ -217,6 +234,8 @@ void print_help() {
            "files in Compact RINEX, .crx) or crx.gz (both)\n"
            "\t-split         (string)  One observation file per period of the GPS day: 15M, 30M, 1H, 2H, 3H, "
            "6H, 12H or 1D\n"
+           "\t-threads       (int)     Threads of the conversion, 1 to 256 (default: one per core "
+           "available; 1: a single thread)\n"
            "\t-report                  Also write a quality report page with figures (.html beside the log "
            "file)\n"
            "\t--help                   Print this help information without the banner (exit code 0)\n"

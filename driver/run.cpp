@@ -14,8 +14,10 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include "convert/log_reader.h"
 #include "convert/log_source.h"
@@ -31,6 +33,7 @@
 #include "output/held_messages.h"
 #include "output/writer_context.h"
 #include "output/writer_outcome.h"
+#include "platform/cores.h"
 #include "platform/terminal.h"
 #include "platform/utf8_files.h"
 #include "quality/quality_survey.h"
@@ -40,6 +43,7 @@
 #include "rinex/obs_site.h"
 #include "rinex/obs_writer.h"
 #include "route/record_fan_out.h"
+#include "route/record_relay.h"
 #include "store/vxp_data_store.h"
 
 namespace {
@@ -324,6 +328,23 @@ bool any_file_begun(const std::array<ReceiverFiles, kReceiverCount>& files, cons
     return inertial.imr.stream != nullptr || inertial.csv.stream != nullptr;
 }
 
+// One reading of the log into `consumer`: with more than one thread, the consumer takes the
+// records on a thread of its own while this one reads, frames and converts (the same calls in the
+// same order: the outputs do not depend on it).
+bool read_log(LogReader& reader, RecordConsumer& consumer, int threads, const LogReader::Progress& progress) {
+    if (threads < 2)
+        return reader.read(consumer, progress);
+    std::optional<RecordRelay> relay;
+    try {
+        relay.emplace(consumer);
+    } catch (const std::system_error&) {
+        return reader.read(consumer, progress);  // no second thread to be had: one does it all
+    }
+    const bool complete = reader.read(*relay, progress);
+    relay->finish();
+    return complete;
+}
+
 // The conversion once the log file is open: both readings of the log and every output file.
 int convert_log() {
     const std::string run_time = utc_now_text();
@@ -337,13 +358,14 @@ int convert_log() {
     // Two readings of the log: the progress counts both.
     ProgressLine progress(source.known_size() * 2, standard_error_is_terminal());
     LogReader reader(source);
+    const int threads = run_settings.threads > 0 ? run_settings.threads : available_cores();
 
     const EpochSelection epochs{run_settings.time_window, run_settings.interval};
     LogSurvey survey(epochs, run_settings.time_window, run_settings.split_seconds);
     QualitySurvey quality(epochs, run_settings.time_window);
     RecordFanOut first_consumers{&survey.consumer(), &quality};
     uint64_t first_reading = 0;
-    const bool surveyed = reader.read(first_consumers, [&](uint64_t bytes) {
+    const bool surveyed = read_log(reader, first_consumers, threads, [&](uint64_t bytes) {
         first_reading = bytes;
         progress.update(bytes);
     });
@@ -363,8 +385,8 @@ int convert_log() {
     begin_observation_files(survey, quality, epochs, files, writers);
     begin_inertial_files(survey, inertial, writers);
     if (any_file_begun(files, inertial)) {
-        const bool written =
-            reader.read(writers, [&](uint64_t bytes) { progress.update(first_reading + bytes); });
+        const bool written = read_log(reader, writers, threads,
+                                      [&](uint64_t bytes) { progress.update(first_reading + bytes); });
         progress.erase();
         if (!written) {
             // The files begun are discarded with their writers.

@@ -40,6 +40,7 @@ struct RunSettings {
     RinexCompression compression = RinexCompression::none;  // of the RINEX files
     int64_t split_seconds = 0;  // -split: one observation file per period of this length; 0: one file
     bool report_requested = false;                          // -report: the quality report page beside the log
+    int threads = 0;  // -threads: threads of the conversion; 0: one per core available
     std::string options_text;  // the options after the log's name as given, for the report
 
     RunSettings();

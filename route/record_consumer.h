@@ -71,6 +71,9 @@ enum RouteInterest : unsigned {
     kRouteGnssTimedRecords = 1u << 1,  // GNSS records 0x03-0x0D and their time records
     kRouteSensorExtras = 1u << 2,      // sensor fields 0x06 and 0x17
     kRouteCommandPackets = 1u << 3,    // device command and reply packets
+    // The bytes of every good packet in good_packet. Without it a consumer fed from another thread
+    // (route/record_relay.h) gets the packet's set, size and kind with a null packet.
+    kRoutePacketBytes = 1u << 4,
     kRouteEverything = ~0u,
 };
 

@@ -79,6 +79,14 @@ void keep_whole_packet(VxpDataStore& store, Sequence<TimeIndexed<RawPacketCopy>>
 
 }  // namespace
 
+unsigned StoreFiler::interest() const {
+    if (keeps_bulk())
+        return kRouteEverything;
+    const bool observed = store_.sensor_packet_observer != nullptr ||
+                          store_.gnss_packet_observer != nullptr || store_.filter_packet_observer != nullptr;
+    return observed ? static_cast<unsigned>(kRoutePacketBytes) : 0u;
+}
+
 void StoreFiler::checksum_error(uint8_t descriptor_set) {
     if (descriptor_set == VXP_SET_SENSOR) {
         ++store_.imu_checksum_error_count;

@@ -19,8 +19,9 @@ class StoreFiler final : public RecordConsumer {
     void set_contents(StoreContents contents) { contents_ = contents; }
     StoreContents contents() const { return contents_; }
 
-    // A store of navigation and site records converts nothing it would not keep.
-    unsigned interest() const override { return keeps_bulk() ? static_cast<unsigned>(kRouteEverything) : 0u; }
+    // A store of navigation and site records converts nothing it would not keep (its packet
+    // observers, when set, still see every packet).
+    unsigned interest() const override;
     void checksum_error(uint8_t descriptor_set) override;
     void good_packet(uint8_t descriptor_set, const uint8_t* packet, uint16_t size, uint8_t kind) override;
     void sensor_packet(const SensorPacketRecords& records) override;

@@ -161,6 +161,20 @@ TEST_F(ParseArguments, CompressionInAnyLetterCase) {
     }
 }
 
+TEST_F(ParseArguments, ThreadsAreAWholeNumberFromOneTo256) {
+    EXPECT_EQ(run_settings.threads, 0);  // one per core available
+    for (const auto& [text, count] : {std::pair{"1", 1}, std::pair{"2", 2}, std::pair{"256", 256}}) {
+        EXPECT_TRUE(parse({"day.vxp", "-threads", text})) << text;
+        EXPECT_EQ(run_settings.threads, count);
+    }
+    for (const char* text : {"0", "257", "-1", "+2", "2.0", "2x", "", " 2", "99999999999"}) {
+        run_settings = RunSettings();
+        EXPECT_FALSE(parse({"day.vxp", "-threads", text})) << text;
+        EXPECT_EQ(printed, "Error: -threads must be a whole number from 1 to 256!\n") << text;
+        EXPECT_EQ(run_settings.threads, 0);
+    }
+}
+
 TEST_F(ParseArguments, HelpFirstPrintsTheUsageAndEndsTheProcessWithMinusOne) {
     // The help text itself is compared by the command-line tests, which see the real stdout.
 #ifdef _WIN32

@@ -77,6 +77,8 @@ TEST_F(Cli, HelpFirstPrintsTheUsageAfterTheBanner) {
         "in Compact RINEX, .crx) or crx.gz (both)",
         "\t-split         (string)  One observation file per period of the GPS day: 15M, 30M, 1H, 2H, 3H, 6H, "
         "12H or 1D",
+        "\t-threads       (int)     Threads of the conversion, 1 to 256 (default: one per core available; 1: a "
+        "single thread)",
         "\t-report                  Also write a quality report page with figures (.html beside the log file)",
         "\t--help                   Print this help information without the banner (exit code 0)",
         "\t--version                Print the version (exit code 0)",

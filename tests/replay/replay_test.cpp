@@ -1,6 +1,7 @@
 // The replay corpus: every folder beside this file is a case (a log, the options of its command
 // line, the exit code and every file the conversion must write). Each case is converted in-process
-// in a scratch directory with a fixed creation time, and every output file is compared whole.
+// in a scratch directory with a fixed creation time, and every output file is compared whole. Each
+// case runs on one thread and on several: the files must not depend on it.
 // `test_replay --update` rewrites the expected files instead (tools/replay_update.sh).
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver/run.h"
@@ -98,13 +100,16 @@ std::string first_difference(const std::string& name, const std::string& expecte
 
 // Converts the input (copied into `dir` under its own name) with the case's options, as a fresh
 // process would, and returns the exit code.
-int convert(const fs::path& input, const fs::path& folder, const fs::path& dir, std::string& console) {
+int convert(const fs::path& input, const fs::path& folder, const fs::path& dir, int threads,
+            std::string& console) {
     const std::string input_name = input.filename().string();
     fs::copy_file(input, dir / input_name);
     std::vector<std::string> words = {"kelvartix", input_name};
     std::istringstream options(fs::exists(folder / "options") ? read_file(folder / "options") : "");
     for (std::string word; options >> word;)
         words.push_back(word);
+    words.push_back("-threads");
+    words.push_back(std::to_string(threads));
     std::vector<char*> argv;
     for (std::string& word : words)
         argv.push_back(word.data());
@@ -124,15 +129,19 @@ int convert(const fs::path& input, const fs::path& folder, const fs::path& dir, 
     return exit_code;
 }
 
-class Replay : public testing::TestWithParam<std::string> {};
+// A case and the threads it is converted with.
+using ReplayRun = std::tuple<std::string, int>;
+
+class Replay : public testing::TestWithParam<ReplayRun> {};
 
 TEST_P(Replay, OutputFilesAndExitCodeAsExpected) {
-    const fs::path folder = kCorpusDir / GetParam();
+    const auto& [name, threads] = GetParam();
+    const fs::path folder = kCorpusDir / name;
     const fs::path input = case_input(folder);
     ASSERT_TRUE(!input.empty() && fs::is_regular_file(input)) << folder << ": no input log";
     TempDir scratch;
     std::string console;
-    const int exit_code = convert(input, folder, scratch.path(), console);
+    const int exit_code = convert(input, folder, scratch.path(), threads, console);
     const fs::path expected_dir = folder / "expected";
 
     if (update_mode) {
@@ -163,8 +172,12 @@ TEST_P(Replay, OutputFilesAndExitCodeAsExpected) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, Replay, testing::ValuesIn(case_names()),
-                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+INSTANTIATE_TEST_SUITE_P(Corpus, Replay,
+                         testing::Combine(testing::ValuesIn(case_names()), testing::Values(1, 3)),
+                         [](const testing::TestParamInfo<ReplayRun>& info) {
+                             return std::get<0>(info.param) + "_threads" +
+                                    std::to_string(std::get<1>(info.param));
+                         });
 
 }  // namespace
 

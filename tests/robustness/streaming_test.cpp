@@ -70,9 +70,10 @@ class Streaming : public ::testing::Test {
     static fs::path log_path() { return log_->path() / "day.vxp"; }
     // The run in a fresh folder of the test's, with the log given as `input`.
     ProgramRun convert(const std::string& folder, const std::string& input,
-                       const ChildPreparation& prepare = {}) {
+                       const ChildPreparation& prepare = {}, const std::string& threads = "2") {
         fs::create_directories(dir_.path() / folder);
-        return run_kelvartix(dir_.path() / folder, {input, "-inertial_data", "novatel", "-output_dir", "."},
+        return run_kelvartix(dir_.path() / folder,
+                             {input, "-inertial_data", "novatel", "-output_dir", ".", "-threads", threads},
                              prepare);
     }
     std::map<std::string, std::string> reference() {
@@ -98,10 +99,16 @@ TEST_F(Streaming, ConvertsALogMuchLargerThanItsMemoryLimit) {
     if (kAddressSanitizer)
         GTEST_SKIP() << "the address sanitizer reserves more address space than any such limit";
     ASSERT_GT(fs::file_size(log_path()), 2 * kBelowTheLog);
-    const ProgramRun run = convert("limited", log_path().string(), address_space_limit(kBelowTheLog));
-    EXPECT_EQ(run.setup_error, "");
-    EXPECT_EQ(run.exit_code, 0) << run.out;
-    EXPECT_EQ(outputs(dir_.path() / "limited"), reference());
+    // A second thread reserves address space for its stack (8 MB) and its batches of records.
+    for (const auto& [threads, limit] :
+         {std::pair{"1", kBelowTheLog}, std::pair{"2", kBelowTheLog + 12 * kMegabyte}}) {
+        SCOPED_TRACE(threads);
+        const std::string folder = std::string("limited") + threads;
+        const ProgramRun run = convert(folder, log_path().string(), address_space_limit(limit), threads);
+        EXPECT_EQ(run.setup_error, "");
+        EXPECT_EQ(run.exit_code, 0) << run.out.substr(0, 2000);
+        EXPECT_EQ(outputs(dir_.path() / folder), reference());
+    }
 }
 
 TEST_F(Streaming, RunningOutOfMemoryEndsWithOneLineAndNoOutputFile) {

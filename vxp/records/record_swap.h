@@ -5,19 +5,43 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 #include "vxp/packet.h"
 
 /* Width in bytes of one member (of one element, for an array member). */
 #define VXP_MEMBER_WIDTH(Type, member) ((uint16_t)sizeof(((Type*)0)->member))
 
+/* Reverses `n` bytes at `data` in place. Inlined, so that with the constant widths of the record
+ * members each becomes one load, one byte-swap instruction and one store. */
+static inline void vxp_swap_member_bytes(uint8_t* data, uint16_t n) {
+    if (n == 2) {
+        uint16_t v;
+        memcpy(&v, data, sizeof v);
+        v = __builtin_bswap16(v);
+        memcpy(data, &v, sizeof v);
+    } else if (n == 4) {
+        uint32_t v;
+        memcpy(&v, data, sizeof v);
+        v = __builtin_bswap32(v);
+        memcpy(data, &v, sizeof v);
+    } else if (n == 8) {
+        uint64_t v;
+        memcpy(&v, data, sizeof v);
+        v = __builtin_bswap64(v);
+        memcpy(data, &v, sizeof v);
+    } else {
+        vxp_byteswap_inplace(data, n);
+    }
+}
+
 /* Reverses the member `member` of a `Type` record held at `data`. */
 #define VXP_SWAP_MEMBER(data, Type, member) \
-    vxp_byteswap_inplace((data) + offsetof(Type, member), VXP_MEMBER_WIDTH(Type, member))
+    vxp_swap_member_bytes((data) + offsetof(Type, member), VXP_MEMBER_WIDTH(Type, member))
 
 /* Reverses element `index` of the array member `member` as a value of its own. */
 #define VXP_SWAP_ELEMENT(data, Type, member, index)                                          \
-    vxp_byteswap_inplace(                                                                    \
+    vxp_swap_member_bytes(                                                                   \
         (data) + offsetof(Type, member) + (size_t)(index)*VXP_MEMBER_WIDTH(Type, member[0]), \
         VXP_MEMBER_WIDTH(Type, member[0]))
 
