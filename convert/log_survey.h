@@ -41,10 +41,11 @@ class LogSurvey final : public RecordConsumer {
     int64_t split_seconds() const { return split_seconds_; }
     const ImuTally& imu() const { return imu_; }
 
-    // What the first reading routes to: the store's filer and the tallies.
+    // What the first reading routes to: the store's filer and the tallies (the survey itself).
     RecordConsumer& consumer() { return both_; }
+    RecordConsumer& store_filer() { return store_->record_filer(); }
 
-    unsigned interest() const override { return 0; }  // observations and sensor tags
+    unsigned interest() const override { return kRouteObservations | kRouteSensorPackets; }
     void sensor_packet(const SensorPacketRecords& records) override;
     void observation(int receiver, const RawObservation& observation, bool starts_epoch) override;
 

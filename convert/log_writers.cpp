@@ -1,5 +1,16 @@
 #include "convert/log_writers.h"
 
+unsigned LogWriters::interest() const {
+    unsigned wanted = 0;
+    for (const ObservationFiles* file : observation_files_) {
+        if (file != nullptr)
+            wanted |= kRouteObservations;
+    }
+    if (imr_file_ != nullptr || imu_csv_file_ != nullptr)
+        wanted |= kRouteSensorPackets;
+    return wanted;
+}
+
 void LogWriters::finish() {
     assembler_.finish([&](int r, const RawObservation* observations, std::size_t count) {
         write_epoch(r, observations, count);

@@ -4,9 +4,9 @@
 
 #include <array>
 
+#include "convert/observation_files.h"
 #include "imr/imr_writer.h"
 #include "imu_csv/imu_csv_writer.h"
-#include "convert/observation_files.h"
 #include "route/epoch_assembler.h"
 #include "route/record_consumer.h"
 
@@ -23,7 +23,8 @@ class LogWriters final : public RecordConsumer {
     // Hands on the last epochs: call once the log has been read.
     void finish();
 
-    unsigned interest() const override { return 0; }  // observations and sensor vectors alone
+    // Observations when it has an observation file, sensor vectors when it has an inertial file.
+    unsigned interest() const override;
     void sensor_packet(const SensorPacketRecords& records) override;
     void observation(int receiver, const RawObservation& observation, bool starts_epoch) override;
 

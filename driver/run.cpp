@@ -371,7 +371,7 @@ int convert_log() {
     });
     progress.erase();
     if (!surveyed) {
-        log_line("Error reading VXP binary file: " + source.error());
+        log_line("Error reading VXP binary file: " + reader.error());
         return end_run(kExitFailure);
     }
     survey.finish();
@@ -390,7 +390,7 @@ int convert_log() {
         progress.erase();
         if (!written) {
             // The files begun are discarded with their writers.
-            log_line("Error reading VXP binary file: " + source.error());
+            log_line("Error reading VXP binary file: " + reader.error());
             return end_run(kExitFailure);
         }
         writers.finish();

@@ -51,7 +51,9 @@ class QualitySurvey final : public RecordConsumer {
     const DamageLog& damage() const { return damage_; }
 
     // The times of filter and GNSS packets date the damage; command packets are not needed.
-    unsigned interest() const override { return kRouteFilterRecords | kRouteGnssTimedRecords; }
+    unsigned interest() const override {
+        return kRouteFilterRecords | kRouteGnssTimedRecords | kRouteObservations | kRouteSensorPackets;
+    }
     void checksum_error(uint8_t descriptor_set) override;
     void sensor_packet(const SensorPacketRecords& records) override;
     void filter_packet(const FilterPacketRecords& records) override;

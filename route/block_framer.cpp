@@ -14,7 +14,8 @@ constexpr std::size_t kNoStop = std::numeric_limits<std::size_t>::max();
 
 }  // namespace
 
-std::size_t BlockFramer::frame(uint8_t* bytes, std::size_t count, std::size_t stop_at, bool at_end) {
+std::size_t BlockFramer::frame(uint8_t* bytes, std::size_t count, uint64_t offset, std::size_t stop_at,
+                               bool at_end) {
     std::size_t at = 0;
     while (at < count && at < stop_at) {
         const auto* sync = static_cast<const uint8_t*>(std::memchr(bytes + at, VXP_SYNC1, count - at));
@@ -63,6 +64,8 @@ std::size_t BlockFramer::frame(uint8_t* bytes, std::size_t count, std::size_t st
             at = start + 1;
             continue;
         }
+        if (journal_ != nullptr)
+            journal_->add(offset + start, size);
         router_.route(packet, static_cast<uint16_t>(size), VXP_PACKET_OK);
         last_packet_ok_ = true;
         at = start + size;
@@ -78,22 +81,24 @@ void BlockFramer::feed(uint8_t* bytes, std::size_t count) {
         const std::size_t taken = std::min(count, join_.size() - carried_);
         std::memcpy(join_.data() + carried_, bytes, taken);
         const std::size_t joined = carried_ + taken;
-        const std::size_t stopped = frame(join_.data(), joined, carried_, false);
+        const std::size_t stopped = frame(join_.data(), joined, offset_ - carried_, carried_, false);
         if (stopped < carried_) {
             // Still incomplete: the block was shorter than the packet's rest, and is all carried.
             std::memmove(join_.data(), join_.data() + stopped, joined - stopped);
             carried_ = joined - stopped;
+            offset_ += count;
             return;
         }
         from = stopped - carried_;
         carried_ = 0;
     }
-    const std::size_t stopped = from + frame(bytes + from, count - from, kNoStop, false);
+    const std::size_t stopped = from + frame(bytes + from, count - from, offset_ + from, kNoStop, false);
     carried_ = count - stopped;
     std::memcpy(join_.data(), bytes + stopped, carried_);
+    offset_ += count;
 }
 
 void BlockFramer::finish() {
-    frame(join_.data(), carried_, kNoStop, true);
+    frame(join_.data(), carried_, offset_ - carried_, kNoStop, true);
     carried_ = 0;
 }

@@ -8,12 +8,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "route/framing_journal.h"
 #include "route/packet_router.h"
 #include "vxp/packet.h"
 
 class BlockFramer {
   public:
-    explicit BlockFramer(PacketRouter& router) : router_(router) {}
+    // With a journal, the place of every good packet is written down in it.
+    explicit BlockFramer(PacketRouter& router, FramingJournal* journal = nullptr)
+        : router_(router), journal_(journal) {}
+
+    // Frames as just after a good packet (the checksum failure that follows counts).
+    void start_after_packet() { last_packet_ok_ = true; }
 
     // The next bytes of the log. Good packets are converted in place by the router, so the block
     // is the framer's to modify; the bytes after the last packet framed are kept for the next call.
@@ -32,10 +38,13 @@ class BlockFramer {
     // Frames bytes[0, count) from `from` on until a candidate needs bytes beyond `count` or the
     // hunt reaches `stop_at`; returns where framing stopped. With `at_end` every candidate that
     // cannot complete is given up instead.
-    std::size_t frame(uint8_t* bytes, std::size_t count, std::size_t stop_at, bool at_end);
+    // `offset` is the place in the log of bytes[0].
+    std::size_t frame(uint8_t* bytes, std::size_t count, uint64_t offset, std::size_t stop_at, bool at_end);
     void fail() { last_packet_ok_ = false; }
 
     PacketRouter& router_;
+    FramingJournal* journal_;
+    uint64_t offset_ = 0;  // the place in the log of the next block's first byte
     // A packet's bytes from the end of one block, and enough of the next block to finish it.
     static constexpr std::size_t kCarryCapacity = VXP_MAX_PACKET_SIZE;
     static constexpr std::size_t kJoinCapacity = kCarryCapacity + 2 * VXP_MAX_PACKET_SIZE;

@@ -44,7 +44,8 @@ void walk_fields(uint8_t* packet, uint16_t size, Visit visit) {
 
 // A record taken from a field: converted in place and copied out when the field holds a whole
 // record; a shorter field is skipped and the record keeps what it had (a later field of the same
-// descriptor replaces an earlier one).
+// descriptor replaces an earlier one). Nothing is read before a record was taken, so the room for
+// it is not cleared first.
 template <class R>
 class Taken {
   public:
@@ -60,7 +61,7 @@ class Taken {
     const R& value() const { return value_; }
 
   private:
-    R value_{};
+    R value_;
     bool present_ = false;
 };
 

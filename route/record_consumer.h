@@ -65,7 +65,9 @@ struct FilterPacketRecords {
 };
 
 // Families of records a consumer may go without: the router then spends nothing on converting
-// them (the packets are still counted through good_packet).
+// them (the packets are still counted through good_packet). The router makes the calls of the last
+// three families whatever the interest; a relay to another thread (route/record_relay.h) hands on
+// only the calls its consumer's interest names.
 enum RouteInterest : unsigned {
     kRouteFilterRecords = 1u << 0,     // navigation filter packets
     kRouteGnssTimedRecords = 1u << 1,  // GNSS records 0x03-0x0D and their time records
@@ -74,6 +76,9 @@ enum RouteInterest : unsigned {
     // The bytes of every good packet in good_packet. Without it a consumer fed from another thread
     // (route/record_relay.h) gets the packet's set, size and kind with a null packet.
     kRoutePacketBytes = 1u << 4,
+    kRouteObservations = 1u << 5,   // observation
+    kRouteSensorPackets = 1u << 6,  // sensor_packet
+    kRouteGoodPackets = 1u << 7,    // good_packet
     kRouteEverything = ~0u,
 };
 

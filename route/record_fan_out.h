@@ -3,6 +3,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "route/record_consumer.h"
@@ -10,6 +11,7 @@
 class RecordFanOut final : public RecordConsumer {
   public:
     RecordFanOut(std::initializer_list<RecordConsumer*> consumers) : consumers_(consumers) {}
+    explicit RecordFanOut(std::vector<RecordConsumer*> consumers) : consumers_(std::move(consumers)) {}
 
     unsigned interest() const override {
         unsigned all = 0;

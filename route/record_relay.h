@@ -1,7 +1,8 @@
 // A consumer on a thread of its own: the records the router hands over are copied into batches,
 // and a worker thread hands them on to the target consumer in the same order, call for call. The
 // target sees exactly what it would see on the router's thread, so its results do not depend on
-// how the work is shared; the router meanwhile goes on framing and converting.
+// how the work is shared; the router meanwhile goes on framing and converting. Calls of families
+// the target's interest leaves out are not handed on.
 #pragma once
 
 #include <condition_variable>
@@ -61,6 +62,7 @@ class RecordRelay final : public RecordConsumer {
     void stop();
     void work();
     void replay(const Batch& batch);
+    bool wants(unsigned family) const { return (interest_ & family) != 0; }
 
     RecordConsumer& target_;
     const unsigned interest_;

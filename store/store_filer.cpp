@@ -84,7 +84,7 @@ unsigned StoreFiler::interest() const {
         return kRouteEverything;
     const bool observed = store_.sensor_packet_observer != nullptr ||
                           store_.gnss_packet_observer != nullptr || store_.filter_packet_observer != nullptr;
-    return observed ? static_cast<unsigned>(kRoutePacketBytes) : 0u;
+    return kRouteGoodPackets | (observed ? static_cast<unsigned>(kRoutePacketBytes) : 0u);
 }
 
 void StoreFiler::checksum_error(uint8_t descriptor_set) {

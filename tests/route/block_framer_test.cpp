@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 
+#include "route/journal_framer.h"
 #include "route/log_feed.h"
 #include "tests/route/record_trace.h"
 #include "vxp/parser.h"
@@ -94,6 +95,85 @@ TEST(BlockFramer, CleanLogInLargeBlocks) {
     const Framing expected = parse(log, 1u << 20);
     EXPECT_GT(expected.calls.size(), 10000u);
     expect_same(expected, frame_blocks(log, log.size(), 1));
+}
+
+// A second reading from the journal of the first: the same good packets in the same order (the
+// failures are not reported again), however both readings are cut into blocks; with a journal too
+// small for the log's damage, the rest is framed anew and the packets are still the same.
+std::vector<std::string> good_packets(const std::vector<std::string>& calls) {
+    std::vector<std::string> good;
+    for (const std::string& call : calls) {
+        if (!call.starts_with("checksum_error"))
+            good.push_back(call);
+    }
+    return good;
+}
+
+struct JournalReading {
+    bool same;
+    std::vector<std::string> calls;
+};
+
+JournalReading read_again(const std::vector<uint8_t>& log, std::size_t run_limit, std::size_t largest) {
+    FramingJournal journal(run_limit);
+    {
+        RecordTrace first;
+        PacketRouter router(first);
+        BlockFramer framer(router, &journal);
+        std::vector<uint8_t> bytes = log;
+        framer.feed(bytes.data(), bytes.size());
+        framer.finish();
+    }
+    RecordTrace trace;
+    PacketRouter router(trace);
+    JournalFramer framer(router, journal);
+    std::mt19937 random(static_cast<unsigned>(largest));
+    bool same = true;
+    for (std::size_t at = 0; at < log.size();) {
+        const std::size_t n = std::min<std::size_t>(1 + random() % largest, log.size() - at);
+        std::vector<uint8_t> block(log.begin() + static_cast<std::ptrdiff_t>(at),
+                                   log.begin() + static_cast<std::ptrdiff_t>(at + n));
+        same = framer.feed(block.data(), block.size()) && same;
+        at += n;
+    }
+    return {framer.finish() && same, trace.calls};
+}
+
+TEST(JournalFramer, ReadsTheGoodPacketsAgainFromTheJournal) {
+    const std::vector<uint8_t> log = damaged_log();
+    const std::vector<std::string> expected = good_packets(parse(log, 1u << 20).calls);
+    for (const std::size_t run_limit : {FramingJournal::kRunLimit, std::size_t{40}, std::size_t{1}}) {
+        for (const std::size_t largest : {3u, 700u, 1u << 20}) {
+            SCOPED_TRACE(testing::Message() << run_limit << " runs, blocks up to " << largest);
+            const JournalReading reading = read_again(log, run_limit, largest);
+            EXPECT_TRUE(reading.same);
+            ASSERT_EQ(good_packets(reading.calls).size(), expected.size());
+            EXPECT_EQ(good_packets(reading.calls), expected);
+        }
+    }
+}
+
+TEST(JournalFramer, OtherBytesThanTheFirstReadingAreReported) {
+    const std::vector<uint8_t> log = corpus_log("samples/sample.vxp");
+    FramingJournal journal;
+    {
+        RecordTrace first;
+        PacketRouter router(first);
+        BlockFramer framer(router, &journal);
+        std::vector<uint8_t> bytes = log;
+        framer.feed(bytes.data(), bytes.size());
+        framer.finish();
+    }
+    ASSERT_EQ(journal.runs().size(), 1u);
+    std::vector<uint8_t> shifted(log.begin() + 1, log.end());  // every packet one byte early
+    RecordTrace trace;
+    PacketRouter router(trace);
+    JournalFramer framer(router, journal);
+    EXPECT_FALSE(framer.feed(shifted.data(), shifted.size()));
+    std::vector<uint8_t> shorter(log.begin(), log.end() - 100);  // the last packets never come
+    JournalFramer cut(router, journal);
+    EXPECT_TRUE(cut.feed(shorter.data(), shorter.size()));
+    EXPECT_FALSE(cut.finish());
 }
 
 }  // namespace
