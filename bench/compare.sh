@@ -2,7 +2,9 @@
 # The current build against a base commit, in one run: both convert the same benchmark logs,
 # alternating run by run so that the machine's changing speed falls on both alike. Prints per
 # log size the median wall, user and system time, peak resident memory and input MB/s of each,
-# and whether their outputs are byte-identical (creation-date lines aside).
+# and whether their outputs are byte-identical (creation-date lines aside). When the current build
+# has -threads, it also runs with -threads 1 ("single"): its user time against the wall time shows
+# what the second thread takes on.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,6 +48,12 @@ cmake -S "$work/base-src" -B "$work/base" -DCMAKE_BUILD_TYPE=Release -DKELVARTIX
 cmake --build "$work/base" -j2 --target kelvartix >/dev/null
 programs=("$work/base/kelvartix" "$work/current/kelvartix")
 names=(base current)
+extra=("" "")
+if "$work/current/kelvartix" --help | grep -q -- '-threads'; then
+    programs=("$work/base/kelvartix" "$work/current/kelvartix" "$work/current/kelvartix")
+    names=(base single current)
+    extra=("" "-threads 1" "")
+fi
 
 # The mix of bench/run.sh; bytes per simulated second from a short probe.
 sim_options=(--receivers 0,2 --systems G,R,E,C --mask 5 --dual-frequency --obs-rate 10
@@ -70,19 +78,19 @@ for mb in ${sizes//,/ }; do
     fi
     log_bytes=$(stat -c %s "$log")
     cat "$log" >/dev/null  # into the page cache
-    for p in 0 1; do : >"$work/${names[p]}.times"; done
+    for p in "${!names[@]}"; do : >"$work/${names[p]}.times"; done
     for ((i = 0; i < runs; i++)); do
-        for p in 0 1; do
+        for p in "${!names[@]}"; do
             dir="$work/run-${names[p]}"
             rm -rf "$dir" && mkdir -p "$dir" && ln -s "$log" "$dir/log.vxp"
             start=$(date +%s%N)
-            (cd "$dir" && /usr/bin/time -f '%U %S %M' -o "$work/one" "${programs[p]}" log.vxp "${options[@]}" >/dev/null 2>&1)
+            (cd "$dir" && /usr/bin/time -f '%U %S %M' -o "$work/one" "${programs[p]}" log.vxp "${options[@]}" ${extra[p]} >/dev/null 2>&1)
             end=$(date +%s%N)
             echo "$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", (e - s) / 1e9 }') $(tail -n 1 "$work/one")" \
                 >>"$work/${names[p]}.times"
         done
     done
-    for p in 0 1; do
+    for p in "${!names[@]}"; do
         t="$work/${names[p]}.times"
         wall=$(awk '{ print $1 }' "$t" | median)
         user=$(awk '{ print $2 }' "$t" | median)

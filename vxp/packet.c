@@ -68,31 +68,47 @@ uint16_t vxp_packet_checksum(const uint8_t* packet) {
     uint32_t sum2 = 0;
     uint32_t i = 0;
 #if defined(VXP_CHECKSUM_SSE2)
-    if (summed >= CHECKSUM_BLOCK) {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i weights_first = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
-        const __m128i weights_last = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
-        __m128i byte_sums = zero;     /* sum1 so far, in two 64-bit halves */
-        __m128i earlier_sums = zero;  /* sum over blocks of sum1 before the block, likewise */
-        __m128i weighted_sums = zero; /* weighted block sums, four 32-bit parts */
-        for (; i + CHECKSUM_BLOCK <= summed; i += CHECKSUM_BLOCK) {
-            const __m128i bytes = _mm_loadu_si128((const __m128i*)(packet + i));
-            earlier_sums = _mm_add_epi64(earlier_sums, byte_sums);
-            byte_sums = _mm_add_epi64(byte_sums, _mm_sad_epu8(bytes, zero));
-            weighted_sums =
-                _mm_add_epi32(weighted_sums, _mm_madd_epi16(_mm_unpacklo_epi8(bytes, zero), weights_first));
-            weighted_sums =
-                _mm_add_epi32(weighted_sums, _mm_madd_epi16(_mm_unpackhi_epi8(bytes, zero), weights_last));
-        }
-        const __m128i weighted_pairs =
-            _mm_add_epi32(weighted_sums, _mm_unpackhi_epi64(weighted_sums, weighted_sums));
-        const uint32_t weighted = (uint32_t)_mm_cvtsi128_si32(weighted_pairs) +
-                                  (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(weighted_pairs, 4));
-        sum1 = (uint32_t)_mm_cvtsi128_si32(byte_sums) +
-               (uint32_t)_mm_cvtsi128_si32(_mm_unpackhi_epi64(byte_sums, byte_sums));
-        const uint32_t earlier = (uint32_t)_mm_cvtsi128_si32(earlier_sums) +
-                                 (uint32_t)_mm_cvtsi128_si32(_mm_unpackhi_epi64(earlier_sums, earlier_sums));
-        sum2 = CHECKSUM_BLOCK * earlier + weighted;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i weights_first = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
+    const __m128i weights_last = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+    __m128i byte_sums = zero;     /* sum1 so far, in two 64-bit halves */
+    __m128i earlier_sums = zero;  /* sum over blocks of sum1 before the block, likewise */
+    __m128i weighted_sums = zero; /* weighted block sums, four 32-bit parts */
+    for (; i + CHECKSUM_BLOCK <= summed; i += CHECKSUM_BLOCK) {
+        const __m128i bytes = _mm_loadu_si128((const __m128i*)(packet + i));
+        earlier_sums = _mm_add_epi64(earlier_sums, byte_sums);
+        byte_sums = _mm_add_epi64(byte_sums, _mm_sad_epu8(bytes, zero));
+        weighted_sums =
+            _mm_add_epi32(weighted_sums, _mm_madd_epi16(_mm_unpacklo_epi8(bytes, zero), weights_first));
+        weighted_sums =
+            _mm_add_epi32(weighted_sums, _mm_madd_epi16(_mm_unpackhi_epi8(bytes, zero), weights_last));
+    }
+    const __m128i weighted_pairs = _mm_add_epi32(weighted_sums, _mm_unpackhi_epi64(weighted_sums, weighted_sums));
+    const uint32_t weighted = (uint32_t)_mm_cvtsi128_si32(weighted_pairs) +
+                              (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(weighted_pairs, 4));
+    sum1 = (uint32_t)_mm_cvtsi128_si32(byte_sums) +
+           (uint32_t)_mm_cvtsi128_si32(_mm_unpackhi_epi64(byte_sums, byte_sums));
+    const uint32_t earlier = (uint32_t)_mm_cvtsi128_si32(earlier_sums) +
+                             (uint32_t)_mm_cvtsi128_si32(_mm_unpackhi_epi64(earlier_sums, earlier_sums));
+    sum2 = CHECKSUM_BLOCK * earlier + weighted;
+    if (i < summed) {
+        /* The last n < 16 bytes as a block padded with zeros: its weights 16 - j exceed the
+         * running sums' n - j by 16 - n for every byte, and sum1 before it counts n times. */
+        const uint32_t n = summed - i;
+        uint8_t tail[CHECKSUM_BLOCK] = {0};
+        memcpy(tail, packet + i, n);
+        const __m128i bytes = _mm_loadu_si128((const __m128i*)tail);
+        const __m128i sums = _mm_sad_epu8(bytes, zero);
+        const uint32_t tail_sum =
+            (uint32_t)_mm_cvtsi128_si32(sums) + (uint32_t)_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
+        __m128i tail_weighted = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(bytes, zero), weights_first),
+                                              _mm_madd_epi16(_mm_unpackhi_epi8(bytes, zero), weights_last));
+        tail_weighted = _mm_add_epi32(tail_weighted, _mm_unpackhi_epi64(tail_weighted, tail_weighted));
+        const uint32_t tail_weights = (uint32_t)_mm_cvtsi128_si32(tail_weighted) +
+                                      (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(tail_weighted, 4));
+        sum2 += n * sum1 + tail_weights - (CHECKSUM_BLOCK - n) * tail_sum;
+        sum1 += tail_sum;
+        i = summed;
     }
 #endif
     for (; i < summed; i++) {
