@@ -21,8 +21,8 @@ class BlockFramer {
     // Frames as just after a good packet (the checksum failure that follows counts).
     void start_after_packet() { last_packet_ok_ = true; }
 
-    // The next bytes of the log. Good packets are converted in place by the router, so the block
-    // is the framer's to modify; the bytes after the last packet framed are kept for the next call.
+    // The next bytes of the log, routed where they lie; the bytes after the last packet framed are
+    // kept for the next call.
     void feed(uint8_t* bytes, std::size_t count);
     // The end of the log: a candidate still waiting for bytes never gets them. Each is given up,
     // so that good packets behind a damaged length byte are still delivered; failures found in

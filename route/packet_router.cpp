@@ -42,18 +42,18 @@ void walk_fields(uint8_t* packet, uint16_t size, Visit visit) {
     }
 }
 
-// A record taken from a field: converted in place and copied out when the field holds a whole
-// record; a shorter field is skipped and the record keeps what it had (a later field of the same
-// descriptor replaces an earlier one). Nothing is read before a record was taken, so the room for
-// it is not cleared first.
+// A record taken from a field: copied out and converted to host order when the field holds a whole
+// record (the packet's bytes stay as received); a shorter field is skipped and the record keeps what it had
+// (a later field of the same descriptor replaces an earlier one). Nothing is read before a record was taken,
+// so the room for it is not cleared first.
 template <class R>
 class Taken {
   public:
-    bool take(uint8_t* data, uint16_t data_size, Decoder decode) {
+    bool take(const uint8_t* data, uint16_t data_size, Decoder decode) {
         if (data_size < sizeof(R))
             return false;
-        decode(data);
         std::memcpy(&value_, data, sizeof value_);
+        decode(reinterpret_cast<uint8_t*>(&value_));
         present_ = true;
         return true;
     }

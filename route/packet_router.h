@@ -13,7 +13,8 @@ class PacketRouter {
     explicit PacketRouter(RecordConsumer& consumer) : consumer_(consumer), interest_(consumer.interest()) {}
 
     // Handles one parser event (a good packet, a checksum failure or a payload timeout). The
-    // fields of a good packet are converted to host order in place.
+    // records of a good packet are copied out and converted to host order; its bytes stay as
+    // they are.
     void route(uint8_t* packet, uint16_t size, uint8_t kind);
     // Forgets the epochs and ephemerides seen: the next log starts afresh.
     void reset();
