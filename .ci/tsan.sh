@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The multi-threaded conversion under ThreadSanitizer: the replay corpus (every case converted with
 # several threads in-process), the relay's own tests, and a damaged simulated log converted with two
-# threads, whose files must equal those of a single-threaded run. Fails on any report.
+# and three threads, whose files must equal those of a single-threaded run. Fails on any report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,20 +12,23 @@ cmake --build "$dir" -j2 --target test_replay test_route kelvartix vxpsim
 ctest --test-dir "$dir" --output-on-failure -j2 -R 'Replay|RecordRelay|BlockFramer'
 
 work="$dir/damaged-run"
-rm -rf "$work" && mkdir -p "$work/one" "$work/two"
+rm -rf "$work" && mkdir -p "$work/one" "$work/two" "$work/three"
 "$dir/vxpsim" -o "$work/damaged.vxp" --duration 120 --receivers 0,1,2 --systems G,R,E,C --dual-frequency \
     --imu-rate 200 --filter-rate 10 --corrupt 0.03 --garbage 0.05 --truncate 11 --seed 23 >/dev/null
 options=(-inertial_data novatel,csv -observables CLDS -approx_position auto -report)
 "$dir/kelvartix" "$work/damaged.vxp" "${options[@]}" -output_dir "$work/one" -threads 1 >/dev/null
 "$dir/kelvartix" "$work/damaged.vxp" "${options[@]}" -output_dir "$work/two" -threads 2 >/dev/null
+"$dir/kelvartix" "$work/damaged.vxp" "${options[@]}" -output_dir "$work/three" -threads 3 >/dev/null
 # Byte for byte, but for the creation time in the headers and the report's time of the run.
-for file in "$work/one"/*; do
-    name=$(basename "$file")
-    if ! diff -q <(grep -av -e 'PGM / RUN BY / DATE' -e 'UTC' "$file") \
-        <(grep -av -e 'PGM / RUN BY / DATE' -e 'UTC' "$work/two/$name") >/dev/null; then
-        echo "FAILED: $name differs between -threads 1 and -threads 2"
-        exit 1
-    fi
+for threads in two three; do
+    for file in "$work/one"/*; do
+        name=$(basename "$file")
+        if ! diff -q <(grep -av -e 'PGM / RUN BY / DATE' -e 'UTC' "$file") \
+            <(grep -av -e 'PGM / RUN BY / DATE' -e 'UTC' "$work/$threads/$name") >/dev/null; then
+            echo "FAILED: $name differs between one thread and $threads"
+            exit 1
+        fi
+    done
+    [ "$(ls "$work/one" | wc -l)" -eq "$(ls "$work/$threads" | wc -l)" ] || { echo "FAILED: file lists differ"; exit 1; }
 done
-[ "$(ls "$work/one" | wc -l)" -eq "$(ls "$work/two" | wc -l)" ] || { echo "FAILED: file lists differ"; exit 1; }
-echo "ThreadSanitizer: replay corpus, relay tests and a damaged log with two threads: no report, same files"
+echo "ThreadSanitizer: replay corpus, relay tests and a damaged log with 2 and 3 threads: no report, same files"

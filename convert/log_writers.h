@@ -25,6 +25,9 @@ class LogWriters final : public RecordConsumer {
 
     // Observations when it has an observation file, sensor vectors when it has an inertial file.
     unsigned interest() const override;
+    bool takes_receiver(int receiver) const override {
+        return observation_files_[static_cast<std::size_t>(receiver)] != nullptr;
+    }
     void sensor_packet(const SensorPacketRecords& records) override;
     void observation(int receiver, const RawObservation& observation, bool starts_epoch) override;
 

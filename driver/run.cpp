@@ -4,6 +4,7 @@
 // through console_log to standard output and the log file alike, in the order of the files.
 #include "driver/run.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "convert/log_reader.h"
 #include "convert/log_source.h"
@@ -157,7 +159,7 @@ SiteOverrides site_overrides_of(int receiver, const QualitySurvey& quality) {
 
 void begin_observation_files(const LogSurvey& survey, const QualitySurvey& quality,
                              const EpochSelection& epochs, std::array<ReceiverFiles, kReceiverCount>& files,
-                             LogWriters& writers) {
+                             std::array<LogWriters, kReceiverCount>& writers) {
     for (int receiver = 0; receiver < kReceiverCount; ++receiver) {
         if (!survey.has_observations(receiver) || !survey.epochs(receiver).has_kept_epoch())
             continue;
@@ -177,7 +179,7 @@ void begin_observation_files(const LogSurvey& survey, const QualitySurvey& quali
         ReceiverFiles& file = files[static_cast<std::size_t>(receiver)];
         file = std::make_unique<ObservationFiles>(receiver, survey, settings, header_values,
                                                   run_settings.version_text);
-        writers.set_observation_file(receiver, file.get());
+        writers[static_cast<std::size_t>(receiver)].set_observation_file(receiver, file.get());
     }
 }
 
@@ -328,20 +330,55 @@ bool any_file_begun(const std::array<ReceiverFiles, kReceiverCount>& files, cons
     return inertial.imr.stream != nullptr || inertial.csv.stream != nullptr;
 }
 
-// One reading of the log into `consumer`: with more than one thread, the consumer takes the
-// records on a thread of its own while this one reads, frames and converts (the same calls in the
-// same order: the outputs do not depend on it).
-bool read_log(LogReader& reader, RecordConsumer& consumer, int threads, const LogReader::Progress& progress) {
-    if (threads < 2)
-        return reader.read(consumer, progress);
-    std::optional<RecordRelay> relay;
-    try {
-        relay.emplace(consumer);
-    } catch (const std::system_error&) {
-        return reader.read(consumer, progress);  // no second thread to be had: one does it all
+// The consumers of one reading, spread over the run's threads: `here` take the records on the
+// reading thread, which reads, frames and converts; the consumers `there` take them on threads of
+// their own meanwhile, as many as the run has threads besides the reading one (several share a
+// thread when there are fewer), or on the reading thread too when it is the only one. Every
+// consumer gets the same calls in the same order whatever the threads: the outputs do not depend
+// on them.
+class ReadingConsumers {
+  public:
+    ReadingConsumers(std::vector<RecordConsumer*> here, const std::vector<RecordConsumer*>& there,
+                     int threads) {
+        const std::size_t workers = threads > 1 ? std::min<std::size_t>(threads - 1, there.size()) : 0;
+        std::vector<std::vector<RecordConsumer*>> groups(workers);
+        for (std::size_t i = 0; i < there.size(); ++i) {
+            if (workers == 0)
+                here.push_back(there[i]);
+            else
+                groups[i % workers].push_back(there[i]);
+        }
+        for (std::vector<RecordConsumer*>& group : groups) {
+            RecordConsumer* target = group.front();
+            if (group.size() > 1)
+                target = fan_outs_.emplace_back(std::make_unique<RecordFanOut>(group)).get();
+            try {
+                here.push_back(relays_.emplace_back(std::make_unique<RecordRelay>(*target)).get());
+            } catch (const std::system_error&) {
+                here.push_back(target);  // no thread to be had: the reading thread does it
+            }
+        }
+        all_ = std::make_unique<RecordFanOut>(std::move(here));
     }
-    const bool complete = reader.read(*relay, progress);
-    relay->finish();
+
+    RecordConsumer& all() { return *all_; }
+    // Waits until every consumer on another thread has taken every record.
+    void finish() {
+        for (const std::unique_ptr<RecordRelay>& relay : relays_)
+            relay->finish();
+    }
+
+  private:
+    std::vector<std::unique_ptr<RecordFanOut>> fan_outs_;
+    std::vector<std::unique_ptr<RecordRelay>> relays_;
+    std::unique_ptr<RecordFanOut> all_;
+};
+
+bool read_log(LogReader& reader, const std::vector<RecordConsumer*>& here,
+              const std::vector<RecordConsumer*>& there, int threads, const LogReader::Progress& progress) {
+    ReadingConsumers consumers(here, there, threads);
+    const bool complete = reader.read(consumers.all(), progress);
+    consumers.finish();
     return complete;
 }
 
@@ -363,12 +400,14 @@ int convert_log() {
     const EpochSelection epochs{run_settings.time_window, run_settings.interval};
     LogSurvey survey(epochs, run_settings.time_window, run_settings.split_seconds);
     QualitySurvey quality(epochs, run_settings.time_window);
-    RecordFanOut first_consumers{&survey.consumer(), &quality};
+    // The store's filer is light work (navigation records, counts); the tallies and the quality
+    // survey are not.
     uint64_t first_reading = 0;
-    const bool surveyed = read_log(reader, first_consumers, threads, [&](uint64_t bytes) {
-        first_reading = bytes;
-        progress.update(bytes);
-    });
+    const bool surveyed =
+        read_log(reader, {&survey.store_filer()}, {&survey, &quality}, threads, [&](uint64_t bytes) {
+            first_reading = bytes;
+            progress.update(bytes);
+        });
     progress.erase();
     if (!surveyed) {
         log_line("Error reading VXP binary file: " + reader.error());
@@ -381,11 +420,19 @@ int convert_log() {
     const double leap_seconds = choose_leap_seconds(survey.store());
     std::array<ReceiverFiles, kReceiverCount> files;
     InertialFiles inertial;
-    LogWriters writers;
-    begin_observation_files(survey, quality, epochs, files, writers);
-    begin_inertial_files(survey, inertial, writers);
+    // The inertial files stay with the reading; the observation files of each receiver go to a
+    // thread of their own where there are threads enough.
+    std::array<LogWriters, kReceiverCount> observation_writers;
+    LogWriters inertial_writers;
+    begin_observation_files(survey, quality, epochs, files, observation_writers);
+    begin_inertial_files(survey, inertial, inertial_writers);
     if (any_file_begun(files, inertial)) {
-        const bool written = read_log(reader, writers, threads,
+        std::vector<RecordConsumer*> receivers;
+        for (int receiver = 0; receiver < kReceiverCount; ++receiver) {
+            if (files[static_cast<std::size_t>(receiver)] != nullptr)
+                receivers.push_back(&observation_writers[static_cast<std::size_t>(receiver)]);
+        }
+        const bool written = read_log(reader, {&inertial_writers}, receivers, threads,
                                       [&](uint64_t bytes) { progress.update(first_reading + bytes); });
         progress.erase();
         if (!written) {
@@ -393,7 +440,9 @@ int convert_log() {
             log_line("Error reading VXP binary file: " + reader.error());
             return end_run(kExitFailure);
         }
-        writers.finish();
+        for (LogWriters& writers : observation_writers)
+            writers.finish();
+        inertial_writers.finish();
     }
 
     ConsoleLogSink messages;

@@ -90,6 +90,8 @@ class RecordConsumer {
 
     // The families this consumer takes (asked once, when a router is made for it).
     virtual unsigned interest() const { return kRouteEverything; }
+    // Whether it takes the observations of this receiver (a relay hands on no others).
+    virtual bool takes_receiver(int /*receiver*/) const { return true; }
 
     // A packet whose checksum failed; its set byte is trusted as received.
     virtual void checksum_error(uint8_t /*descriptor_set*/) {}

@@ -19,6 +19,13 @@ class RecordFanOut final : public RecordConsumer {
             all |= c->interest();
         return all;
     }
+    bool takes_receiver(int receiver) const override {
+        for (const RecordConsumer* c : consumers_) {
+            if (c->takes_receiver(receiver))
+                return true;
+        }
+        return false;
+    }
     void checksum_error(uint8_t set) override {
         for (RecordConsumer* c : consumers_)
             c->checksum_error(set);

@@ -215,7 +215,9 @@ void RecordRelay::checksum_error(uint8_t descriptor_set) {
 }
 
 void RecordRelay::good_packet(uint8_t descriptor_set, const uint8_t* packet, uint16_t size, uint8_t kind) {
-    const bool with_bytes = (interest_ & kRoutePacketBytes) != 0 && packet != nullptr;
+    if (!wants(kRouteGoodPackets))
+        return;
+    const bool with_bytes = wants(kRoutePacketBytes) && packet != nullptr;
     Writer out(reserve());
     out.put(Call::good_packet);
     out.put(descriptor_set);
@@ -228,6 +230,8 @@ void RecordRelay::good_packet(uint8_t descriptor_set, const uint8_t* packet, uin
 }
 
 void RecordRelay::sensor_packet(const SensorPacketRecords& r) {
+    if (!wants(kRouteSensorPackets))
+        return;
     Writer out(reserve());
     out.put(Call::sensor_packet);
     out.begin_mask();
@@ -244,6 +248,8 @@ void RecordRelay::sensor_packet(const SensorPacketRecords& r) {
 }
 
 void RecordRelay::filter_packet(const FilterPacketRecords& r) {
+    if (!wants(kRouteFilterRecords))
+        return;
     Writer out(reserve());
     out.put(Call::filter_packet);
     out.begin_mask();
@@ -259,6 +265,8 @@ void RecordRelay::filter_packet(const FilterPacketRecords& r) {
 }
 
 void RecordRelay::gnss_packet(int receiver, const GnssPacketRecords& r) {
+    if (!wants(kRouteGnssTimedRecords))
+        return;
     Writer out(reserve());
     out.put(Call::gnss_packet);
     out.put(static_cast<int8_t>(receiver));
@@ -279,6 +287,8 @@ void RecordRelay::gnss_packet(int receiver, const GnssPacketRecords& r) {
 }
 
 void RecordRelay::observation(int receiver, const RawObservation& observation, bool starts_epoch) {
+    if (!wants(kRouteObservations) || !target_.takes_receiver(receiver))
+        return;
     Writer out(reserve());
     out.put(Call::observation);
     out.put(static_cast<int8_t>(receiver));
@@ -342,6 +352,8 @@ void RecordRelay::base_station(const BaseStationInfo& record) {
 }
 
 void RecordRelay::command_packet(uint8_t descriptor_set, const uint8_t* packet, uint16_t size) {
+    if (!wants(kRouteCommandPackets))
+        return;
     Writer out(reserve());
     out.put(Call::command_packet);
     out.put(descriptor_set);

@@ -47,13 +47,65 @@ TEST(RecordRelay, HandsOnEveryCallAsTheRouterMadeIt) {
     }
 }
 
-TEST(RecordRelay, PacketBytesOnlyWhenAsked) {
+// A relay hands on only the calls of the families its target's interest names, and the
+// observations of the receivers it takes.
+class OneReceiverTrace : public RecordTrace {
+  public:
+    using RecordTrace::RecordTrace;
+    bool takes_receiver(int receiver) const override { return receiver == 2; }
+};
+
+TEST(RecordRelay, HandsOnOnlyWhatItsTargetTakes) {
     const std::vector<uint8_t> log = corpus_log("samples/sample.vxp");
-    RecordTrace trace(0);
-    RecordRelay relay(trace);
+    const auto kept = [](const std::vector<std::string>& calls, const std::vector<std::string>& prefixes) {
+        std::vector<std::string> left;
+        for (const std::string& call : calls) {
+            for (const std::string& prefix : prefixes) {
+                if (call.starts_with(prefix)) {
+                    left.push_back(call);
+                    break;
+                }
+            }
+        }
+        return left;
+    };
+    const std::vector<std::string> navigation = {"gps_ephemeris", "galileo_ephemeris", "glonass_ephemeris",
+                                                 "gps_iono", "galileo_iono", "leap_seconds", "base_station",
+                                                 "checksum_error"};
+    const struct {
+        unsigned interest;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {0, {}},
+        {kRouteObservations, {"epoch", "observation"}},
+        {kRouteSensorPackets, {"sensor"}},
+        {kRouteGoodPackets | kRoutePacketBytes, {"good_packet"}},
+        {kRouteFilterRecords | kRouteGnssTimedRecords | kRouteCommandPackets, {"filter", "gnss", "command"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.interest);
+        std::vector<std::string> prefixes = navigation;
+        prefixes.insert(prefixes.end(), c.calls.begin(), c.calls.end());
+        const std::vector<std::string> relayed = relayed_calls(log, c.interest);
+        EXPECT_EQ(relayed, kept(direct_calls(log, c.interest), prefixes));
+        EXPECT_GT(relayed.size(), 10u);
+    }
+    // Good packets without their bytes unless asked for.
+    RecordTrace counts(kRouteGoodPackets);
+    RecordRelay relay(counts);
     relay.good_packet(0x80, log.data(), 10, 0);
     relay.finish();
-    EXPECT_EQ(trace.calls, std::vector<std::string>{"good_packet 128 10 0-"});
+    EXPECT_EQ(counts.calls, std::vector<std::string>{"good_packet 128 10 0-"});
+    // The observations of the receivers taken, no others.
+    OneReceiverTrace receiver2(kRouteObservations);
+    RecordRelay to_receiver2(receiver2);
+    route_log(log, to_receiver2);
+    to_receiver2.finish();
+    std::vector<std::string> expected;
+    for (const std::string& call : kept(direct_calls(log, kRouteObservations), {"epoch2", "observation2"}))
+        expected.push_back(call);
+    ASSERT_GT(expected.size(), 100u);
+    EXPECT_EQ(kept(receiver2.calls, {"epoch", "observation"}), expected);
 }
 
 // Fails with out of memory at its n-th observation.
