@@ -1,13 +1,14 @@
 // The registry of this process's temporary files and the handlers that remove them when the run is
-// interrupted. A handler may run at any moment of the run, so it reads only fixed slots, each
-// published by an atomic flag once its path is complete, and calls the system alone: on POSIX
-// systems unlink and _exit, both async-signal-safe; on Windows, where the handler runs in a thread
-// of its own, kernel calls after the run's thread is stopped.
+// interrupted. Writers on several threads register and release their files under a lock; a handler may run at
+// any moment of the run, so it reads only fixed slots, each published by an atomic flag once its path is
+// complete, and calls the system alone: on POSIX systems unlink and _exit, both async-signal-safe; on
+// Windows, where the handler runs in a thread of its own, kernel calls after the run's thread is stopped.
 #include "platform/temporary_registry.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
+#include <mutex>
 
 #ifdef _WIN32
 #include <io.h>
@@ -34,7 +35,7 @@ constexpr std::size_t kLongestPath = 4096;
 #endif
 
 struct Slot {
-    std::atomic<bool> in_use{false};
+    std::atomic<bool> in_use{false};  // the path is complete: the handlers remove it
     fs::path::value_type path[kLongestPath + 1];
 #ifdef _WIN32
     std::atomic<HANDLE> handle{nullptr};  // null until the file is open
@@ -43,6 +44,8 @@ struct Slot {
 static_assert(std::atomic<bool>::is_always_lock_free, "the handlers read the slots' flags");
 
 Slot slots[kSlots];
+// Held by registrations and releases, never by the handlers.
+std::mutex registration;
 
 Slot* slot_of(const fs::path& path) {
     for (Slot& slot : slots) {
@@ -117,6 +120,7 @@ bool register_temporary(const fs::path& path) {
         errno = ENAMETOOLONG;
         return false;
     }
+    const std::lock_guard<std::mutex> lock(registration);
     for (Slot& slot : slots) {
         if (slot.in_use.load(std::memory_order_relaxed))
             continue;
@@ -135,12 +139,14 @@ bool register_temporary(const fs::path& path) {
 
 void register_temporary_descriptor([[maybe_unused]] const fs::path& path, [[maybe_unused]] int descriptor) {
 #ifdef _WIN32
+    const std::lock_guard<std::mutex> lock(registration);
     if (Slot* slot = slot_of(path))
         slot->handle.store(reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)), std::memory_order_release);
 #endif
 }
 
 void release_temporary(const fs::path& path) {
+    const std::lock_guard<std::mutex> lock(registration);
     if (Slot* slot = slot_of(path))
         slot->in_use.store(false, std::memory_order_release);
 }

@@ -70,8 +70,8 @@ TEST(RecordRelay, HandsOnOnlyWhatItsTargetTakes) {
         return left;
     };
     const std::vector<std::string> navigation = {"gps_ephemeris", "galileo_ephemeris", "glonass_ephemeris",
-                                                 "gps_iono", "galileo_iono", "leap_seconds", "base_station",
-                                                 "checksum_error"};
+                                                 "gps_iono",      "galileo_iono",      "leap_seconds",
+                                                 "base_station",  "checksum_error"};
     const struct {
         unsigned interest;
         std::vector<std::string> calls;
