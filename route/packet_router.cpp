@@ -12,8 +12,10 @@
 
 namespace {
 
-// A field decoder reverses a record's multi-byte members in place.
+// A field decoder reverses a record's multi-byte members in place; a copying one writes the
+// record converted from the received bytes, which it leaves as they are.
 using Decoder = void (*)(uint8_t* data);
+using CopyingDecoder = void (*)(const uint8_t* source, uint8_t* target);
 
 // Calls visit(descriptor, data, data_size) for every field of a good packet that lies wholly
 // inside the payload. A field whose length byte runs past the payload, or is too short to hold
@@ -54,6 +56,13 @@ class Taken {
             return false;
         std::memcpy(&value_, data, sizeof value_);
         decode(reinterpret_cast<uint8_t*>(&value_));
+        present_ = true;
+        return true;
+    }
+    bool take(const uint8_t* data, uint16_t data_size, CopyingDecoder decode) {
+        if (data_size < sizeof(R))
+            return false;
+        decode(data, reinterpret_cast<uint8_t*>(&value_));
         present_ = true;
         return true;
     }
@@ -137,30 +146,30 @@ void PacketRouter::route_sensor(uint8_t* packet, uint16_t size) {
     walk_fields(packet, size, [&](uint8_t descriptor, uint8_t* data, uint16_t n) {
         switch (descriptor) {
             case VXP_SENSOR_FIELD_TIME:
-                own_time.take(data, n, vxp_decode_gps_timestamp);
+                own_time.take(data, n, vxp_decode_gps_timestamp_to);
                 break;
             case VXP_FIELD_SHARED_TIME:
-                shared_time.take(data, n, vxp_decode_gps_timestamp);
+                shared_time.take(data, n, vxp_decode_gps_timestamp_to);
                 break;
             case VXP_SENSOR_FIELD_SCALED_ACCEL:
-                accel.take(data, n, vxp_decode_sensor_vector);
+                accel.take(data, n, vxp_decode_sensor_vector_to);
                 break;
             case VXP_SENSOR_FIELD_SCALED_GYRO:
-                gyro.take(data, n, vxp_decode_sensor_vector);
+                gyro.take(data, n, vxp_decode_sensor_vector_to);
                 break;
             case VXP_SENSOR_FIELD_VECTOR06:
                 if (extras)
-                    vector06.take(data, n, vxp_decode_sensor_vector);
+                    vector06.take(data, n, vxp_decode_sensor_vector_to);
                 break;
             case VXP_SENSOR_FIELD_SCALAR17:
                 if (extras)
                     scalar17.take(data, n, vxp_decode_sensor_scalar17);
                 break;
             case VXP_SENSOR_FIELD_DELTA_THETA:
-                theta.take(data, n, vxp_decode_sensor_vector);
+                theta.take(data, n, vxp_decode_sensor_vector_to);
                 break;
             case VXP_SENSOR_FIELD_DELTA_VELOCITY:
-                velocity.take(data, n, vxp_decode_sensor_vector);
+                velocity.take(data, n, vxp_decode_sensor_vector_to);
                 break;
             default:
                 break;
@@ -176,7 +185,7 @@ bool PacketRouter::route_gnss_record(int r, uint8_t descriptor_set, uint8_t desc
     switch (descriptor) {
         case VXP_GNSS_FIELD_RAW_OBSERVATION: {
             Taken<RawObservation> observation;
-            if (observation.take(data, n, vxp_decode_raw_observation)) {
+            if (observation.take(data, n, vxp_decode_raw_observation_to)) {
                 // Epoch rule: consecutive observations with the same time of week form one epoch
                 // (a NaN time starts an epoch of its own).
                 const double t = observation.value().time_of_week;
@@ -258,10 +267,10 @@ void PacketRouter::route_gnss(uint8_t* packet, uint16_t size, uint8_t descriptor
         }
         switch (descriptor) {
             case VXP_GNSS_FIELD_TIME:
-                own_time.take(data, n, vxp_decode_gps_timestamp);
+                own_time.take(data, n, vxp_decode_gps_timestamp_to);
                 break;
             case VXP_FIELD_SHARED_TIME:
-                shared_time.take(data, n, vxp_decode_gps_timestamp);
+                shared_time.take(data, n, vxp_decode_gps_timestamp_to);
                 break;
             case VXP_GNSS_FIELD_RECORD03:
                 record03.take(data, n, vxp_decode_gnss_record03);
@@ -310,9 +319,9 @@ void PacketRouter::route_filter(uint8_t* packet, uint16_t size) {
     std::array<Taken<FilterVector>, kFilterVectorRun> vectors;  // 0x05 .. 0x0C
     walk_fields(packet, size, [&](uint8_t descriptor, uint8_t* data, uint16_t n) {
         if (descriptor == VXP_FILTER_FIELD_TIME) {
-            own_time.take(data, n, vxp_decode_gps_timestamp);
+            own_time.take(data, n, vxp_decode_gps_timestamp_to);
         } else if (descriptor == VXP_FIELD_SHARED_TIME) {
-            shared_time.take(data, n, vxp_decode_gps_timestamp);
+            shared_time.take(data, n, vxp_decode_gps_timestamp_to);
         } else if (descriptor == VXP_FILTER_FIELD_RECORD10) {
             record10.take(data, n, vxp_decode_filter_record10);
         } else if (descriptor == VXP_FILTER_FIELD_RECORD01) {

@@ -121,6 +121,10 @@ class Reader {
 
 RecordRelay::RecordRelay(RecordConsumer& target)
     : target_(target), interest_(target.interest()), batches_(kBatchCount) {
+    for (int receiver = 0; receiver < kReceiverCount; ++receiver) {
+        if (target.takes_receiver(receiver))
+            receivers_ |= 1u << receiver;
+    }
     for (Batch& batch : batches_)
         batch.bytes.reset(new uint8_t[kBatchBytes]);  // not zeroed: every byte is written before read
     worker_ = std::thread([this] { work(); });
@@ -287,7 +291,7 @@ void RecordRelay::gnss_packet(int receiver, const GnssPacketRecords& r) {
 }
 
 void RecordRelay::observation(int receiver, const RawObservation& observation, bool starts_epoch) {
-    if (!wants(kRouteObservations) || !target_.takes_receiver(receiver))
+    if (!wants(kRouteObservations) || (receivers_ & (1u << receiver)) == 0)
         return;
     Writer out(reserve());
     out.put(Call::observation);

@@ -19,7 +19,8 @@
 class RecordRelay final : public RecordConsumer {
   public:
     // Starts the worker (std::system_error when no thread can be made). The target is used by the
-    // worker alone until finish() returns.
+    // worker alone until finish() returns; its interest and the receivers it takes are asked here,
+    // once.
     explicit RecordRelay(RecordConsumer& target);
     RecordRelay(const RecordRelay&) = delete;
     RecordRelay& operator=(const RecordRelay&) = delete;
@@ -66,6 +67,7 @@ class RecordRelay final : public RecordConsumer {
 
     RecordConsumer& target_;
     const unsigned interest_;
+    unsigned receivers_ = 0;  // a bit per receiver whose observations the target takes
     std::vector<Batch> batches_;
     std::size_t filling_ = 0;    // the batch the router's thread writes
     std::size_t filled_ = 0;     // batches handed over and not yet given back, oldest first:

@@ -11,25 +11,43 @@
 #define GNSS_RECORD06_VALUES 4
 #define GNSS_RECORD07_VALUES 7
 
+static void decode_gps_timestamp(const uint8_t* source, uint8_t* target) {
+    VXP_SWAP_MEMBER_TO(source, target, GpsTimestamp, time_of_week);
+    VXP_SWAP_MEMBER_TO(source, target, GpsTimestamp, week_number);
+    VXP_SWAP_MEMBER_TO(source, target, GpsTimestamp, valid_flags);
+}
+
 void vxp_decode_gps_timestamp(uint8_t* data) {
-    VXP_SWAP_MEMBER(data, GpsTimestamp, time_of_week);
-    VXP_SWAP_MEMBER(data, GpsTimestamp, week_number);
-    VXP_SWAP_MEMBER(data, GpsTimestamp, valid_flags);
+    decode_gps_timestamp(data, data);
+}
+
+void vxp_decode_gps_timestamp_to(const uint8_t* source, uint8_t* target) {
+    memcpy(target, source, sizeof(GpsTimestamp));
+    decode_gps_timestamp(source, target);
+}
+
+static void decode_raw_observation(const uint8_t* source, uint8_t* target) {
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, time_of_week);
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, week_number);
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, spare_12);
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, signal_strength);
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, pseudorange);
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, carrier_phase);
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, doppler);
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, spare_43);
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, spare_47);
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, spare_51);
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, spare_55);
+    VXP_SWAP_MEMBER_TO(source, target, RawObservation, valid_flags);
 }
 
 void vxp_decode_raw_observation(uint8_t* data) {
-    VXP_SWAP_MEMBER(data, RawObservation, time_of_week);
-    VXP_SWAP_MEMBER(data, RawObservation, week_number);
-    VXP_SWAP_MEMBER(data, RawObservation, spare_12);
-    VXP_SWAP_MEMBER(data, RawObservation, signal_strength);
-    VXP_SWAP_MEMBER(data, RawObservation, pseudorange);
-    VXP_SWAP_MEMBER(data, RawObservation, carrier_phase);
-    VXP_SWAP_MEMBER(data, RawObservation, doppler);
-    VXP_SWAP_MEMBER(data, RawObservation, spare_43);
-    VXP_SWAP_MEMBER(data, RawObservation, spare_47);
-    VXP_SWAP_MEMBER(data, RawObservation, spare_51);
-    VXP_SWAP_MEMBER(data, RawObservation, spare_55);
-    VXP_SWAP_MEMBER(data, RawObservation, valid_flags);
+    decode_raw_observation(data, data);
+}
+
+void vxp_decode_raw_observation_to(const uint8_t* source, uint8_t* target) {
+    memcpy(target, source, sizeof(RawObservation));
+    decode_raw_observation(source, target);
 }
 
 void vxp_decode_gps_ephemeris(uint8_t* data) {

@@ -255,6 +255,10 @@ static_assert(sizeof(GnssRecord0D) == 5, "GnssRecord0D layout");
  * is its own inverse, so the same call also encodes a host record for the wire. */
 void vxp_decode_gps_timestamp(uint8_t* data);
 void vxp_decode_raw_observation(uint8_t* data);
+/* The same conversion from the received bytes at `source` into a record at `target`, the bytes at
+ * `source` left as they are (the records a packet holds most). */
+void vxp_decode_gps_timestamp_to(const uint8_t* source, uint8_t* target);
+void vxp_decode_raw_observation_to(const uint8_t* source, uint8_t* target);
 void vxp_decode_gps_ephemeris(uint8_t* data); /* GPS and Galileo */
 void vxp_decode_glonass_ephemeris(uint8_t* data);
 void vxp_decode_gps_iono(uint8_t* data);

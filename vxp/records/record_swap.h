@@ -12,28 +12,39 @@
 /* Width in bytes of one member (of one element, for an array member). */
 #define VXP_MEMBER_WIDTH(Type, member) ((uint16_t)sizeof(((Type*)0)->member))
 
-/* Reverses `n` bytes at `data` in place. Inlined, so that with the constant widths of the record
- * members each becomes one load, one byte-swap instruction and one store. */
-static inline void vxp_swap_member_bytes(uint8_t* data, uint16_t n) {
+/* Writes the `n` bytes at `source` reversed to `target` (which may be `source`). Inlined, so that
+ * with the constant widths of the record members each becomes one load, one byte-swap instruction
+ * and one store. Reading the bytes as received rather than a fresh copy of them keeps every load
+ * clear of the stores just made. */
+static inline void vxp_swap_member_bytes_to(const uint8_t* source, uint8_t* target, uint16_t n) {
     if (n == 2) {
         uint16_t v;
-        memcpy(&v, data, sizeof v);
+        memcpy(&v, source, sizeof v);
         v = __builtin_bswap16(v);
-        memcpy(data, &v, sizeof v);
+        memcpy(target, &v, sizeof v);
     } else if (n == 4) {
         uint32_t v;
-        memcpy(&v, data, sizeof v);
+        memcpy(&v, source, sizeof v);
         v = __builtin_bswap32(v);
-        memcpy(data, &v, sizeof v);
+        memcpy(target, &v, sizeof v);
     } else if (n == 8) {
         uint64_t v;
-        memcpy(&v, data, sizeof v);
+        memcpy(&v, source, sizeof v);
         v = __builtin_bswap64(v);
-        memcpy(data, &v, sizeof v);
+        memcpy(target, &v, sizeof v);
     } else {
-        vxp_byteswap_inplace(data, n);
+        vxp_byteswap(source, target, n);
     }
 }
+
+static inline void vxp_swap_member_bytes(uint8_t* data, uint16_t n) {
+    vxp_swap_member_bytes_to(data, data, n);
+}
+
+/* Reverses the member `member` of a `Type` record at `source` into the same member at `target`. */
+#define VXP_SWAP_MEMBER_TO(source, target, Type, member)                                    \
+    vxp_swap_member_bytes_to((source) + offsetof(Type, member), (target) + offsetof(Type, member), \
+                             VXP_MEMBER_WIDTH(Type, member))
 
 /* Reverses the member `member` of a `Type` record held at `data`. */
 #define VXP_SWAP_MEMBER(data, Type, member) \

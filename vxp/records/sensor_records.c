@@ -4,10 +4,19 @@
 
 #include "vxp/records/record_swap.h"
 
+static void decode_sensor_vector(const uint8_t* source, uint8_t* target) {
+    VXP_SWAP_MEMBER_TO(source, target, SensorVector, x);
+    VXP_SWAP_MEMBER_TO(source, target, SensorVector, y);
+    VXP_SWAP_MEMBER_TO(source, target, SensorVector, z);
+}
+
 void vxp_decode_sensor_vector(uint8_t* data) {
-    VXP_SWAP_MEMBER(data, SensorVector, x);
-    VXP_SWAP_MEMBER(data, SensorVector, y);
-    VXP_SWAP_MEMBER(data, SensorVector, z);
+    decode_sensor_vector(data, data);
+}
+
+void vxp_decode_sensor_vector_to(const uint8_t* source, uint8_t* target) {
+    memcpy(target, source, sizeof(SensorVector));
+    decode_sensor_vector(source, target);
 }
 
 void vxp_decode_sensor_scalar17(uint8_t* data) {

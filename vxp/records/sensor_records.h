@@ -84,6 +84,8 @@ static_assert(sizeof(FilterVector) == 14, "FilterVector layout");
 static_assert(sizeof(FilterRecord10) == 6, "FilterRecord10 layout");
 
 void vxp_decode_sensor_vector(uint8_t* data);
+/* The same from the received bytes at `source` into a record at `target` (`source` unchanged). */
+void vxp_decode_sensor_vector_to(const uint8_t* source, uint8_t* target);
 void vxp_decode_sensor_scalar17(uint8_t* data);
 void vxp_decode_filter_record01(uint8_t* data);
 void vxp_decode_filter_vector(uint8_t* data);
