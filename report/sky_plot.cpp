@@ -92,7 +92,7 @@ std::string sky_plot(int index, const ReceiverQuality& receiver, double elevatio
             }
             tracks += "<path d=\"" + d + "\" fill=\"none\" stroke=\"#BBBBBB\" stroke-width=\"0.8\"/>";
             const PlotPoint end = sky_point(values.back().elevation_deg, values.back().azimuth_deg);
-            char name[8];
+            char name[16];
             std::snprintf(name, sizeof name, "%c%02d", system == KeplerSystem::gps ? 'G' : 'E', sat);
             names += "<text x=\"" + svg_number(end.x + 4) + "\" y=\"" + svg_number(end.y - 3) +
                      "\" class=\"small\">" + name + "</text>";

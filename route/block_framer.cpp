@@ -79,7 +79,8 @@ void BlockFramer::feed(uint8_t* bytes, std::size_t count) {
         // The carried candidate is framed in a joint copy of its bytes and the block's first
         // ones; framing returns to the block itself as soon as the hunt passes the carried bytes.
         const std::size_t taken = std::min(count, join_.size() - carried_);
-        std::memcpy(join_.data() + carried_, bytes, taken);
+        if (taken > 0)
+            std::memcpy(join_.data() + carried_, bytes, taken);
         const std::size_t joined = carried_ + taken;
         const std::size_t stopped = frame(join_.data(), joined, offset_ - carried_, carried_, false);
         if (stopped < carried_) {
@@ -94,7 +95,8 @@ void BlockFramer::feed(uint8_t* bytes, std::size_t count) {
     }
     const std::size_t stopped = from + frame(bytes + from, count - from, offset_ + from, kNoStop, false);
     carried_ = count - stopped;
-    std::memcpy(join_.data(), bytes + stopped, carried_);
+    if (carried_ > 0)
+        std::memcpy(join_.data(), bytes + stopped, carried_);
     offset_ += count;
 }
 
