@@ -50,14 +50,11 @@ std::size_t BlockFramer::frame(uint8_t* bytes, std::size_t count, uint64_t offse
             continue;
         }
         if (vxp_packet_verify_checksum(packet) != VXP_OK) {
-            // The failed bytes are searched again from the one after the sync byte, so the router
-            // gets a copy of the header, never the bytes themselves. Only the first failure after
-            // a good packet counts: sliding through one damaged stretch is one error.
-            if (!at_end) {
-                uint8_t header[VXP_HEADER_SIZE];
-                std::memcpy(header, packet, sizeof header);
-                router_.route(header, VXP_HEADER_SIZE, VXP_PACKET_CHECKSUM_ERROR);
-            }
+            // The failed bytes are searched again from the one after the sync byte (the router
+            // reads them and leaves them as they are). Only the first failure after a good packet
+            // counts: sliding through one damaged stretch is one error.
+            if (!at_end)
+                router_.route(packet, VXP_HEADER_SIZE, VXP_PACKET_CHECKSUM_ERROR);
             if (last_packet_ok_)
                 ++checksum_errors_;
             fail();
